@@ -1,0 +1,39 @@
+// The product's texts and file names, formatted once from the product name, and paths in the
+// Windows directory.
+#pragma once
+
+#include "platform/winapi.h"
+
+// Capacities in bytes, terminating zero included.
+constexpr int kCaptionCapacity = 50;
+constexpr int kWelcomeCapacity = 450;
+constexpr int kQuestionCapacity = 100;
+constexpr int kFileNameCapacity = 50;
+constexpr int kPathCapacity = 260;
+
+extern char g_captionText[kCaptionCapacity];
+extern char g_welcomeText[kWelcomeCapacity];
+extern char g_installQuestion[kQuestionCapacity];
+extern char g_registerQuestion[kQuestionCapacity];
+extern char g_packedName[kFileNameCapacity];
+extern char g_saverName[kFileNameCapacity];
+
+extern const char kClosingText[];
+extern const char kPackageDamagedText[];
+extern const char kDirectoryUnwritableText[];
+extern const char kNotRegisteredText[];
+
+// Formats every derived text and file name from the product name.
+void BuildTexts();
+
+// The two result buffers of WindowsPath: the expansion source goes into the second, every other
+// path into the first, so that source and target stay valid together.
+enum PathBuffer { kFirstPath = 0, kSecondPath = 1 };
+
+// The full path "<Windows directory>\<fileName>" in the chosen result buffer, valid until the next
+// call with the same buffer. Null when the Windows directory cannot be had or the path would not
+// fit the 260-byte buffer; then the buffer is left as it was.
+char* WindowsPath(const char* fileName, PathBuffer buffer);
+
+// Length of a zero-terminated text (the installer links no C runtime on Windows).
+int TextLength(const char* text);

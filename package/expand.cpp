@@ -1,0 +1,53 @@
+// ExpandPayload: the packed file becomes the screen-saver file through LZ32.
+#include "package/package.h"
+
+namespace {
+
+constexpr int kSzddHeaderSize = 14;
+constexpr BYTE kSzddMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+
+// The expanded length that the packed file's SZDD header states, or -1 when the file has no such
+// header (LZ32 would then copy it unexpanded) or states more than a file position can hold.
+LONG ExpandedLength(const char* packedPath) {
+    BYTE header[kSzddHeaderSize];
+    const HFILE file = _lopen(packedPath, OF_READ);
+    if (file == HFILE_ERROR) return -1;
+    const UINT delivered = _lread(file, header, kSzddHeaderSize);
+    _lclose(file);
+    if (delivered != static_cast<UINT>(kSzddHeaderSize)) return -1;
+    for (int i = 0; i < 8; ++i)
+        if (header[i] != kSzddMagic[i]) return -1;
+    const DWORD length = static_cast<DWORD>(header[10]) | static_cast<DWORD>(header[11]) << 8 |
+                         static_cast<DWORD>(header[12]) << 16 | static_cast<DWORD>(header[13]) << 24;
+    return length > 0x7FFFFFFFu ? -1 : static_cast<LONG>(length);
+}
+
+}  // namespace
+
+StepResult ExpandPayload(char* sourcePath, char* targetPath) {
+    const LONG expected = ExpandedLength(sourcePath);
+    if (expected < 0) {
+        RemoveFile(sourcePath);
+        return kPackageDamaged;
+    }
+    OFSTRUCT sourceRecord;
+    OFSTRUCT targetRecord;
+    const INT source = LZOpenFileA(sourcePath, &sourceRecord, OF_READ);
+    if (source < 0) {
+        RemoveFile(sourcePath);
+        return kDirectoryUnwritable;
+    }
+    const INT target = LZOpenFileA(targetPath, &targetRecord, OF_CREATE);
+    if (target < 0) {
+        LZClose(source);
+        RemoveFile(sourcePath);
+        return kDirectoryUnwritable;
+    }
+    const LONG written = LZCopy(source, target);
+    LZClose(target);
+    LZClose(source);
+    OpenFile(sourcePath, &sourceRecord, OF_DELETE);
+    if (written == expected) return kStepDone;
+    RemoveFile(targetPath);
+    return written == LZERROR_WRITE || written == LZERROR_BADOUTHANDLE ? kDirectoryUnwritable : kPackageDamaged;
+}

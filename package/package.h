@@ -1,0 +1,52 @@
+// The package: the installer's own file with the compressed screen saver appended, and the steps
+// that read it. Shared by the installer and by the packer, mkpackage.
+//
+//   offset 0          +--------------------------+
+//                     | program image            |  the installer executable as built
+//                     | (zero bytes up to 40001  |  when the image is shorter)
+//   >= 40001          +--------------------------+
+//                     | marker                   |  256 bytes: 0x00, 0x01, ... 0xFF
+//                     +--------------------------+
+//                     | payload                  |  the screen saver in SZDD form; its length is
+//                     |                          |  the distance between the markers
+//                     +--------------------------+
+//                     | marker                   |  the same 256 bytes
+//                     +--------------------------+
+//                     | tail                     |  ignored by the installer
+//                     +--------------------------+
+//
+// From offset 40001 up to the first marker, and inside the payload, no run of the 255 bytes
+// 0x00 to 0xFE may appear: the scan would take it for a marker.
+#pragma once
+
+#include "platform/winapi.h"
+
+constexpr LONG kMarkerSearchStart = 40001;
+constexpr int kMarkerSize = 256;
+constexpr int kMarkerMatched = 255;  // bytes compared: the 256th is taken without a look
+constexpr int kScanBlockSize = 4096;
+constexpr int kCopyBlockSize = 8192;
+
+// What a file step achieved: done, or why it failed.
+enum StepResult {
+    kStepDone = 0,
+    kPackageDamaged,       // a marker missing, the payload cut short or not expandable
+    kDirectoryUnwritable,  // a file in the Windows directory could not be created or written
+};
+
+// Scans from the current position for the next marker. Returns the distance from that position to
+// the marker's first byte and leaves the file just past the marker's 256th byte; returns -1 when
+// the file ends first, the position then undefined.
+LONG FindMarker(HFILE package);
+
+// Copies the payload, which begins at the package's current position, into a new packed file at
+// packedPath. Afterwards the package stands at the second marker. On failure no packed file stays.
+StepResult ExtractPayload(HFILE package, const char* packedPath);
+
+// Expands the packed file at sourcePath into the screen-saver file at targetPath with LZ32, then
+// deletes the packed file. The expanded size must be the one the packed file's header states. On
+// failure neither the packed file nor a partial screen-saver file stays.
+StepResult ExpandPayload(char* sourcePath, char* targetPath);
+
+// Deletes a file of the installer's own making; a file already gone is no failure.
+void RemoveFile(const char* path);

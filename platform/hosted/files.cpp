@@ -1,0 +1,145 @@
+// The stand-in's file operations (_lopen and its kin, OpenFile), the module path and the Windows
+// directory, over POSIX file descriptors.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/hosted/hosted_control.h"
+
+namespace {
+
+std::string g_modulePath;
+
+std::string RunningProgram() {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+DWORD CopyOut(const std::string& text, LPSTR buffer, DWORD size) {
+    if (size == 0) return 0;
+    const std::size_t n = std::min<std::size_t>(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<DWORD>(n);
+}
+
+}  // namespace
+
+namespace hosted {
+
+void SetModulePath(const std::string& path) { g_modulePath = path; }
+
+std::string PosixPath(const char* path) {
+    std::string posix(path);
+    for (char& c : posix)
+        if (c == '\\') c = '/';
+    return posix;
+}
+
+std::string WindowsDirectory() {
+    const char* windir = std::getenv("WINDIR");
+    std::string directory;
+    if (windir != nullptr && *windir != '\0') {
+        directory = windir;
+    } else {
+        const char* home = std::getenv("HOME");
+        directory = std::string(home != nullptr && *home != '\0' ? home : "/tmp") + "/.windows";
+    }
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(PosixPath(directory.c_str()), error);
+    if (error) return directory;
+    std::string full = absolute.lexically_normal().string();
+    while (full.size() > 1 && full.back() == '/') full.pop_back();
+    return full;
+}
+
+}  // namespace hosted
+
+DWORD GetModuleFileNameA(HINSTANCE, LPSTR buffer, DWORD size) {
+    const std::string path = g_modulePath.empty() ? RunningProgram() : g_modulePath;
+    // As on Windows: a path cut to the buffer returns the buffer's size.
+    if (path.size() >= size) return CopyOut(path, buffer, size) + 1;
+    return CopyOut(path, buffer, size);
+}
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    const std::string directory = hosted::WindowsDirectory();
+    if (directory.size() + 1 > size) return static_cast<UINT>(directory.size() + 1);
+    return CopyOut(directory, buffer, size);
+}
+
+HFILE _lopen(LPCSTR path, int mode) {
+    static const int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR, O_RDONLY};
+    const int fd = open(hosted::PosixPath(path).c_str(), kAccess[mode & 3] | O_CLOEXEC);
+    return fd < 0 ? HFILE_ERROR : fd;
+}
+
+HFILE _lcreat(LPCSTR path, int attribute) {
+    const mode_t permissions = (attribute & 1) ? 0444 : 0644;  // attribute 1: read-only
+    const int fd = open(hosted::PosixPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
+    return fd < 0 ? HFILE_ERROR : fd;
+}
+
+UINT _lread(HFILE file, LPVOID buffer, UINT count) {
+    auto* bytes = static_cast<char*>(buffer);
+    UINT total = 0;
+    while (total < count) {
+        const ssize_t got = read(file, bytes + total, count - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return static_cast<UINT>(HFILE_ERROR);
+        if (got == 0) break;
+        total += static_cast<UINT>(got);
+    }
+    return total;
+}
+
+UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
+    // As on Windows, a write of no bytes cuts the file at the current position.
+    if (count == 0) {
+        const off_t here = lseek(file, 0, SEEK_CUR);
+        return here < 0 || ftruncate(file, here) != 0 ? static_cast<UINT>(HFILE_ERROR) : 0;
+    }
+    UINT total = 0;
+    while (total < count) {
+        const ssize_t put = write(file, buffer + total, count - total);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return total > 0 ? total : static_cast<UINT>(HFILE_ERROR);  // a full disk: what fitted
+        total += static_cast<UINT>(put);
+    }
+    return total;
+}
+
+LONG _llseek(HFILE file, LONG offset, int origin) {
+    static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (origin < 0 || origin > 2) return HFILE_ERROR;
+    const off_t position = lseek(file, offset, kWhence[origin]);
+    return position < 0 || position > INT32_MAX ? HFILE_ERROR : static_cast<LONG>(position);
+}
+
+HFILE _lclose(HFILE file) { return close(file) == 0 ? 0 : HFILE_ERROR; }
+
+HFILE OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
+    record->cBytes = sizeof(OFSTRUCT);
+    record->fFixedDisk = 1;
+    record->nErrCode = 0;
+    record->Reserved1 = record->Reserved2 = 0;
+    CopyOut(path, record->szPathName, sizeof record->szPathName);
+    HFILE result;
+    if (style & OF_DELETE) {
+        result = unlink(hosted::PosixPath(path).c_str()) == 0 ? 1 : HFILE_ERROR;
+    } else if (style & OF_CREATE) {
+        result = _lcreat(path, 0);
+    } else {
+        result = _lopen(path, static_cast<int>(style & 3));
+    }
+    if (result == HFILE_ERROR) record->nErrCode = static_cast<WORD>(errno == ENOENT ? 2 : 5);
+    return result;
+}

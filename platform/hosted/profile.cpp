@@ -1,0 +1,239 @@
+// The stand-in's WritePrivateProfileStringA and SystemParametersInfoA, over .ini files.
+#include "platform/hosted/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+#include "platform/hosted/hosted_control.h"
+
+namespace {
+
+struct Line {
+    std::string_view text;    // without its line ending
+    std::string_view ending;  // "\r\n", "\n" or "" for a last line without one
+};
+
+std::vector<Line> SplitLines(std::string_view content) {
+    std::vector<Line> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const std::size_t newline = content.find('\n', start);
+        if (newline == std::string_view::npos) {
+            lines.push_back({content.substr(start), {}});
+            break;
+        }
+        std::size_t end = newline;
+        if (end > start && content[end - 1] == '\r') --end;
+        lines.push_back({content.substr(start, end - start), content.substr(end, newline + 1 - end)});
+        start = newline + 1;
+    }
+    return lines;
+}
+
+std::string_view Trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The name of a section header line, or nothing for another line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
+    const std::size_t close = trimmed.find(']');
+    return Trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+}
+
+// The key of a "key=value" line, or nothing.
+std::optional<std::string_view> KeyName(std::string_view line) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    return Trim(line.substr(0, equals));
+}
+
+// New lines take the file's own line ending; a new file gets CRLF.
+std::string_view FileEnding(const std::vector<Line>& lines) {
+    for (const Line& line : lines)
+        if (!line.ending.empty()) return line.ending;
+    return "\r\n";
+}
+
+std::string Join(const std::vector<Line>& lines, std::size_t from, std::size_t to) {
+    std::string out;
+    for (std::size_t i = from; i < to; ++i) {
+        out += lines[i].text;
+        out += lines[i].ending;
+    }
+    return out;
+}
+
+}  // namespace
+
+namespace hosted {
+
+std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value) {
+    const std::vector<Line> lines = SplitLines(content);
+    const std::string ending(FileEnding(lines));
+    std::size_t header = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto name = SectionName(lines[i].text);
+        if (name && SameName(*name, section)) {
+            header = i;
+            break;
+        }
+    }
+    const std::string entry = key != nullptr && value != nullptr ? std::string(key) + "=" + value : std::string();
+    if (header == lines.size()) {
+        if (key == nullptr || value == nullptr) return std::string(content);
+        std::string out(content);
+        if (!out.empty() && out.back() != '\n') out += ending;
+        return out + "[" + section + "]" + ending + entry + ending;
+    }
+    std::size_t end = header + 1;
+    while (end < lines.size() && !SectionName(lines[end].text)) ++end;
+    if (key == nullptr) return Join(lines, 0, header) + Join(lines, end, lines.size());
+
+    for (std::size_t i = header + 1; i < end; ++i) {
+        const auto name = KeyName(lines[i].text);
+        if (!name || !SameName(*name, key)) continue;
+        if (value == nullptr) return Join(lines, 0, i) + Join(lines, i + 1, lines.size());
+        // A last line without an ending keeps having none.
+        return Join(lines, 0, i) + entry + std::string(lines[i].ending) + Join(lines, i + 1, lines.size());
+    }
+    if (value == nullptr) return std::string(content);
+    std::size_t last = end;
+    while (last > header + 1 && Trim(lines[last - 1].text).empty()) --last;
+    std::string out = Join(lines, 0, last);
+    if (!out.empty() && out.back() != '\n') out += ending;
+    return out + entry + ending + Join(lines, last, lines.size());
+}
+
+std::optional<std::string> ReadProfileValue(std::string_view content, std::string_view section,
+                                            std::string_view key) {
+    bool inSection = false;
+    for (const Line& line : SplitLines(content)) {
+        if (const auto name = SectionName(line.text)) {
+            if (inSection) return std::nullopt;
+            inSection = SameName(*name, section);
+            continue;
+        }
+        const auto name = KeyName(line.text);
+        if (inSection && name && SameName(*name, key))
+            return std::string(Trim(line.text.substr(line.text.find('=') + 1)));
+    }
+    return std::nullopt;
+}
+
+std::string ProfilePath(const char* fileName) {
+    if (std::strpbrk(fileName, "/\\") != nullptr) return PosixPath(fileName);
+    return WindowsDirectory() + "/" + fileName;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
+    std::string content;
+    char block[65536];
+    for (;;) {
+        const ssize_t got = read(fd, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        content.append(block, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return content;
+}
+
+bool ReplaceFile(const std::string& path, const std::string& content) {
+    struct stat existing;
+    const bool exists = stat(path.c_str(), &existing) == 0;
+    if (exists && access(path.c_str(), W_OK) != 0) return false;  // a read-only file stays read-only
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) return false;
+    bool written = fchmod(fd, exists ? existing.st_mode & 07777 : 0644) == 0;
+    for (std::size_t done = 0; written && done < content.size();) {
+        const ssize_t put = write(fd, content.data() + done, content.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) written = false;
+        else done += static_cast<std::size_t>(put);
+    }
+    written = written && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace hosted
+
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
+    if (section == nullptr || fileName == nullptr) return FALSE;
+    const std::string path = hosted::ProfilePath(fileName);
+    const std::optional<std::string> content = hosted::ReadWholeFile(path);
+    if (!content) return FALSE;
+    const std::string edited = hosted::EditProfile(*content, section, key, value);
+    if (edited == *content) return TRUE;
+    return hosted::ReplaceFile(path, edited) ? TRUE : FALSE;
+}
+
+namespace {
+
+constexpr char kSessionFile[] = "session.ini";  // the running session's live settings
+constexpr char kUserProfile[] = "win.ini";
+constexpr char kDesktopSection[] = "windows";
+
+bool ReadSetting(const char* key, UINT* value) {
+    const auto content = hosted::ReadWholeFile(hosted::ProfilePath(kSessionFile));
+    const auto text = content ? hosted::ReadProfileValue(*content, kDesktopSection, key) : std::nullopt;
+    *value = text ? static_cast<UINT>(std::strtoul(text->c_str(), nullptr, 10)) : 0;
+    return content.has_value();
+}
+
+bool WriteSetting(const char* key, UINT value, UINT flags) {
+    const std::string text = std::to_string(value);
+    if (!WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kSessionFile)) return false;
+    if ((flags & SPIF_UPDATEINIFILE) && !WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kUserProfile))
+        return false;
+    if (flags & SPIF_SENDWININICHANGE) {
+        std::fprintf(hosted::ConsoleOut(), "[Systemeinstellung %s=%s an alle Fenster gemeldet]\n", key, text.c_str());
+        std::fflush(hosted::ConsoleOut());
+    }
+    return true;
+}
+
+}  // namespace
+
+BOOL SystemParametersInfoA(UINT action, UINT value, PVOID data, UINT flags) {
+    switch (action) {
+        case SPI_SETSCREENSAVEACTIVE: return WriteSetting("ScreenSaveActive", value != 0 ? 1 : 0, flags);
+        case SPI_SETSCREENSAVETIMEOUT: return value > 0 && WriteSetting("ScreenSaveTimeOut", value, flags);
+        case SPI_GETSCREENSAVEACTIVE:
+        case SPI_GETSCREENSAVETIMEOUT: {
+            UINT setting = 0;
+            if (data == nullptr || !ReadSetting(action == SPI_GETSCREENSAVEACTIVE ? "ScreenSaveActive" : "ScreenSaveTimeOut", &setting))
+                return FALSE;
+            if (action == SPI_GETSCREENSAVEACTIVE) *static_cast<BOOL*>(data) = setting != 0;
+            else *static_cast<UINT*>(data) = setting;
+            return TRUE;
+        }
+        default: return FALSE;
+    }
+}

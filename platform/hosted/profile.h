@@ -1,0 +1,29 @@
+// The profile files (.ini) of the stand-in: the edit that WritePrivateProfileStringA makes, and
+// the atomic replacement of the file.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hosted {
+
+// The content after setting key = value in [section]: the first matching key's line is replaced,
+// a missing key goes after the last non-blank line of the first matching section, a missing
+// section at the end. A null value removes the key, a null key the section. Every other byte stays.
+std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value);
+
+// The value of key in [section], or nothing.
+std::optional<std::string> ReadProfileValue(std::string_view content, std::string_view section,
+                                            std::string_view key);
+
+// The POSIX path of a profile file: a bare name lives in the Windows directory.
+std::string ProfilePath(const char* fileName);
+
+// The whole content of a file; nothing when it cannot be read. A missing file reads as empty.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces the file's content at once: a temporary file beside it, flushed, then renamed over it.
+bool ReplaceFile(const std::string& path, const std::string& content);
+
+}  // namespace hosted

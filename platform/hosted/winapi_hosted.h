@@ -1,0 +1,169 @@
+// The Windows operations of the installer, as our hosted stand-in provides them over POSIX.
+//
+// Types and constants carry the values that Windows gives them, so the installer's code reads the
+// same on both sides. Each operation says what its caller relies on; the stand-in keeps exactly that
+// contract, and the real Windows API keeps it too.
+#pragma once
+
+#include <cstdint>
+
+#define WINAPI
+#define APIENTRY
+
+typedef int BOOL;
+typedef int INT;
+typedef unsigned int UINT;
+typedef std::int32_t LONG;
+typedef std::uint32_t DWORD;
+typedef std::uint16_t WORD;
+typedef std::uint8_t BYTE;
+typedef char CHAR;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef void* LPVOID;
+typedef void* PVOID;
+typedef int HFILE;
+typedef struct HINSTANCE_* HINSTANCE;
+typedef struct HWND_* HWND;
+typedef struct HCURSOR_* HCURSOR;
+
+#define TRUE 1
+#define FALSE 0
+
+#define MAKEINTRESOURCEA(id) (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(static_cast<WORD>(id))))
+
+// Files (KERNEL32).
+#define HFILE_ERROR (static_cast<HFILE>(-1))
+#define OF_READ 0x0000
+#define OF_WRITE 0x0001
+#define OF_READWRITE 0x0002
+#define OF_DELETE 0x0200
+#define OF_CREATE 0x1000
+#define OFS_MAXPATHNAME 128
+
+// The open-file record of OpenFile and LZOpenFileA.
+struct OFSTRUCT {
+    BYTE cBytes;        // size of the record
+    BYTE fFixedDisk;    // nonzero: the file is on a fixed disk
+    WORD nErrCode;      // error code of a failed call
+    WORD Reserved1;
+    WORD Reserved2;
+    CHAR szPathName[OFS_MAXPATHNAME];  // the path as opened, cut to fit
+};
+typedef OFSTRUCT* LPOFSTRUCT;
+
+// Message boxes and cursors (USER32).
+#define MB_OK 0x00000000u
+#define MB_YESNO 0x00000004u
+#define MB_ICONERROR 0x00000010u
+#define MB_ICONQUESTION 0x00000020u
+#define MB_ICONINFORMATION 0x00000040u
+#define IDOK 1
+#define IDYES 6
+#define IDNO 7
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+
+// System parameters (USER32).
+#define SPI_GETSCREENSAVETIMEOUT 14
+#define SPI_SETSCREENSAVETIMEOUT 15
+#define SPI_GETSCREENSAVEACTIVE 16
+#define SPI_SETSCREENSAVEACTIVE 17
+#define SPIF_UPDATEINIFILE 0x0001
+#define SPIF_SENDWININICHANGE 0x0002
+
+// LZ32 results: LZCopy returns the expanded size, or one of these.
+#define LZERROR_BADINHANDLE (-1)
+#define LZERROR_BADOUTHANDLE (-2)
+#define LZERROR_READ (-3)
+#define LZERROR_WRITE (-4)
+#define LZERROR_GLOBALLOC (-5)
+#define LZERROR_GLOBLOCK (-6)
+#define LZERROR_BADVALUE (-7)
+#define LZERROR_UNKNOWNALG (-8)
+
+// The full path of the running program file, zero-terminated, cut to size-1 characters when the
+// buffer is small. Returns the number of characters written, without the terminating zero.
+DWORD GetModuleFileNameA(HINSTANCE instance, LPSTR buffer, DWORD size);
+
+// The Windows directory, zero-terminated, without a trailing separator unless it is a root. Returns
+// its length; when the buffer is too small, nothing is written and the size needed (terminating zero
+// included) is returned; 0 on failure. Hosted: the environment variable WINDIR, else $HOME/.windows.
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+
+// Opens an existing file. Mode OF_READ: read only, positioned at the start. HFILE_ERROR on failure.
+// Paths take '\' as a separator as well as '/'.
+HFILE _lopen(LPCSTR path, int mode);
+
+// Creates a file, or cuts an existing one to zero length, open for reading and writing at its start.
+// Attribute 0: a normal file. HFILE_ERROR on failure.
+HFILE _lcreat(LPCSTR path, int attribute);
+
+// Reads up to count bytes from the current position into the buffer and advances the position by as
+// many. Returns that number, 0 at the end of the file, HFILE_ERROR (as UINT) on failure. Fewer than
+// count bytes are returned only at the end of the file.
+UINT _lread(HFILE file, LPVOID buffer, UINT count);
+
+// Writes count bytes at the current position. Returns the number written (count, unless the disk is
+// full), or HFILE_ERROR (as UINT) on failure.
+UINT _lwrite(HFILE file, LPCSTR buffer, UINT count);
+
+// Moves the position: origin 0 from the start, 1 from the current position, 2 from the end. Returns
+// the new absolute position, or HFILE_ERROR on failure. A position past the end is allowed.
+LONG _llseek(HFILE file, LONG offset, int origin);
+
+// Releases the handle. Returns 0, or HFILE_ERROR for a handle that is not open.
+HFILE _lclose(HFILE file);
+
+// With OF_DELETE: deletes the file and returns a positive value, or HFILE_ERROR when it cannot.
+// The record receives the path. Other styles open the file as _lopen does (OF_CREATE as _lcreat).
+HFILE OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style);
+
+// The short (8.3) form of an existing path: every component that is a valid 8.3 name stays as it
+// is; a longer one becomes its alias (first six valid characters uppercased, "~N", the extension's
+// first three characters uppercased). Returns the length written, without the zero; the size needed
+// (zero included) when the buffer is too small; 0 when the file does not exist.
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR buffer, DWORD size);
+
+// Sets key = value in [section] of the profile file; a bare file name lives in the Windows
+// directory. Section and key match case-insensitively; the first matching key's line is replaced, a
+// missing key is added at the end of its section, a missing section at the end of the file; every
+// other line stays byte for byte. A null value deletes the key, a null key the whole section. The
+// file is replaced at once (written beside it, then renamed), never left half-written. Returns
+// FALSE on failure, with the file as it was.
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
+
+// Formats into the buffer: %s, %c, %d, %i, %u, %x, %X, %ld, %lu, %lx, %% with flags '-' and '0' and
+// a width. The output, terminating zero included, is cut at 1024 bytes. Returns the number of
+// characters stored, without the zero.
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+
+// Shows a modal box and returns when it is dismissed: IDOK for an MB_OK box, IDYES or IDNO for an
+// MB_YESNO box. Hosted: the box is printed on standard output in UTF-8, and one line of standard
+// input answers it ("j", "ja", "y", "yes" in any case for IDYES; anything else or the end of input
+// for IDNO).
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+
+// The system cursor named by id (instance NULL), or NULL for an unknown id.
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR id);
+
+// Shows the cursor and returns the one shown before.
+HCURSOR SetCursor(HCURSOR cursor);
+
+// Sets the system parameter named by action to value. Flag SPIF_UPDATEINIFILE also writes it to the
+// user profile, SPIF_SENDWININICHANGE announces the change. Returns FALSE on failure. Hosted: the
+// live setting lives in session.ini, the user profile is win.ini, both in the Windows directory,
+// section [windows].
+BOOL SystemParametersInfoA(UINT action, UINT value, PVOID data, UINT flags);
+
+// Opens a file for LZCopy: OF_READ for a source (SZDD-compressed or plain), OF_CREATE for a target
+// (created, or cut to zero length). Returns a handle, or a negative LZERROR_ value.
+INT LZOpenFileA(LPSTR path, LPOFSTRUCT record, WORD style);
+
+// Writes the expanded content of the source into the target; a source without the SZDD magic is
+// copied as it is. Returns the number of bytes written, or a negative LZERROR_ value when the
+// source is truncated or corrupt, its size differs from its header's, or a read or write fails.
+LONG LZCopy(INT source, INT target);
+
+// Releases the handle and closes its file.
+void LZClose(INT handle);

@@ -1,0 +1,38 @@
+// The SZDD header and the status texts.
+#include "szdd/szdd.h"
+
+#include <algorithm>
+
+namespace szdd {
+
+bool ParseHeader(std::span<const std::uint8_t> bytes, Header* header) {
+    if (bytes.size() < kHeaderSize || !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin()))
+        return false;
+    header->mode = bytes[8];
+    header->lastNameChar = bytes[9];
+    header->length = static_cast<std::uint32_t>(bytes[10]) | static_cast<std::uint32_t>(bytes[11]) << 8 |
+                     static_cast<std::uint32_t>(bytes[12]) << 16 | static_cast<std::uint32_t>(bytes[13]) << 24;
+    return true;
+}
+
+void PutHeader(const Header& header, std::uint8_t* out) {
+    std::copy(std::begin(kMagic), std::end(kMagic), out);
+    out[8] = header.mode;
+    out[9] = header.lastNameChar;
+    for (int i = 0; i < 4; ++i) out[10 + i] = static_cast<std::uint8_t>(header.length >> (8 * i));
+}
+
+const char* Describe(Status status) {
+    switch (status) {
+        case Status::ok: return "ok";
+        case Status::notSzdd: return "not an SZDD file (no SZDD magic)";
+        case Status::unknownMode: return "unknown SZDD compression mode";
+        case Status::truncated: return "compressed data cut short";
+        case Status::tooLong: return "compressed data longer than the header states";
+        case Status::readFailed: return "read failed";
+        case Status::writeFailed: return "write failed";
+    }
+    return "unknown status";
+}
+
+}  // namespace szdd
