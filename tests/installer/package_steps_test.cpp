@@ -1,0 +1,103 @@
+// FindMarker and ExtractPayload on real files.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "package/package.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using namespace testing_support;
+
+Bytes Run255(std::uint8_t last) {
+    Bytes run(255);
+    std::iota(run.begin(), run.end(), 0);
+    run.push_back(last);
+    return run;
+}
+
+Bytes Filler(std::size_t size) { return Bytes(size, 'A'); }
+
+struct ScanCase {
+    const char* name;
+    Bytes content;
+    LONG start;
+    LONG found;        // FindMarker's result
+    LONG positionAfter;  // meaningful when found >= 0
+};
+
+class FileScan : public ::testing::Test {
+protected:
+    HFILE Open(const Bytes& content) {
+        WriteBytes(path_, content);
+        return _lopen(path_.c_str(), OF_READ);
+    }
+    TempDir temp_;
+    std::string path_ = temp_ / "package";
+};
+
+TEST_F(FileScan, FindMarkerCases) {
+    const Bytes marker = Marker();
+    Bytes run254(255);
+    std::iota(run254.begin(), run254.end(), 0);
+    const ScanCase cases[] = {
+        {"marker at the start", Concat({marker, Filler(10)}), 0, 0, 256},
+        {"marker at the search start", Concat({Filler(40001), marker}), 40001, 0, 40257},
+        {"marker across a 4096-byte boundary", Concat({Filler(4000), marker, Filler(5000)}), 0, 4000, 4256},
+        {"marker across the second block boundary", Concat({Filler(8100), marker, Filler(10)}), 100, 8000, 8356},
+        {"partial match broken by a marker's 0x00", Concat({Bytes{0, 1, 2}, marker}), 0, 3, 259},
+        {"run of 255 then any byte", Concat({Filler(7), Run255('Z'), Filler(3)}), 0, 7, 263},
+        {"file ends right after a run of 255", Concat({Filler(7), run254}), 0, 7, 263},
+        {"first of two markers", Concat({Filler(5), marker, Filler(5), marker}), 0, 5, 261},
+        {"no marker", Filler(10000), 0, -1, 0},
+        {"empty file", Bytes(), 0, -1, 0},
+        {"run cut short by the end", Concat({Filler(4090), Bytes(run254.begin(), run254.begin() + 200)}), 0, -1, 0},
+        {"marker before the start is not seen", Concat({marker, Filler(100)}), 1, -1, 0},
+    };
+    for (const ScanCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HFILE file = Open(c.content);
+        ASSERT_NE(file, HFILE_ERROR);
+        ASSERT_EQ(_llseek(file, c.start, 0), c.start);
+        EXPECT_EQ(FindMarker(file), c.found);
+        if (c.found >= 0) {
+            EXPECT_EQ(_llseek(file, 0, 1), c.positionAfter);
+        }
+        _lclose(file);
+    }
+}
+
+TEST_F(FileScan, ExtractPayloadCopiesExactlyThePayload) {
+    const std::string packed = temp_ / "Quendolin.SC_";
+    for (const std::size_t size : {0u, 1u, 8191u, 8192u, 8193u, 100000u}) {
+        SCOPED_TRACE(size);
+        // An older, longer packed file must be cut, not written over in part.
+        WriteBytes(packed, Bytes(200000, 'o'));
+        const Bytes payload = SampleProgram(size, static_cast<unsigned>(size));
+        const HFILE file = Open(Concat({Filler(9), Marker(), payload, Marker(), Filler(4)}));
+        _llseek(file, 9 + 256, 0);
+        EXPECT_EQ(ExtractPayload(file, packed.c_str()), kStepDone);
+        EXPECT_EQ(_llseek(file, 0, 1), static_cast<LONG>(9 + 256 + size)) << "left at the second marker";
+        _lclose(file);
+        EXPECT_EQ(ReadBytes(packed), payload);
+    }
+}
+
+TEST_F(FileScan, ExtractPayloadWithoutSecondMarkerLeavesNoFile) {
+    const std::string packed = temp_ / "Quendolin.SC_";
+    const HFILE file = Open(Concat({Marker(), SampleProgram(20000)}));
+    _llseek(file, 256, 0);
+    EXPECT_EQ(ExtractPayload(file, packed.c_str()), kPackageDamaged);
+    _lclose(file);
+    EXPECT_FALSE(Exists(packed));
+}
+
+TEST_F(FileScan, ExtractPayloadIntoMissingDirectoryFails) {
+    const HFILE file = Open(Concat({Marker(), SampleProgram(100), Marker()}));
+    _llseek(file, 256, 0);
+    EXPECT_EQ(ExtractPayload(file, (temp_ / "missing\\Quendolin.SC_").c_str()), kDirectoryUnwritable);
+    _lclose(file);
+}
+
+}  // namespace
