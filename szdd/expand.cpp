@@ -50,12 +50,10 @@ public:
         std::memset(window_, kWindowFill, sizeof window_);
     }
     std::uint8_t At(std::size_t position) const { return window_[position & kWindowMask]; }
-    // false once the header's length is exceeded or a write failed.
+    bool full() const { return produced_ == limit_; }
+    // false once the header's length is reached or a write failed.
     bool Put(std::uint8_t byte) {
-        if (produced_ == limit_) {
-            overflow_ = true;
-            return false;
-        }
+        if (full()) return false;
         window_[position_] = byte;
         position_ = (position_ + 1) & kWindowMask;
         ++produced_;
@@ -78,7 +76,6 @@ public:
     }
     std::uint64_t produced() const { return produced_; }
     std::uint64_t delivered() const { return delivered_; }
-    bool overflow() const { return overflow_; }
     bool writeFailed() const { return writeFailed_; }
 
 private:
@@ -89,9 +86,19 @@ private:
     std::uint64_t produced_ = 0;
     std::uint64_t delivered_ = 0;
     std::uint64_t limit_;
-    bool overflow_ = false;
     bool writeFailed_ = false;
 };
+
+// COMPRESS may leave a few bytes behind the last item of a small file (a flag byte and a stray
+// literal); more than this beyond the header's length means the header is wrong.
+constexpr int kTrailingSlack = 8;
+
+Status CheckTrailing(Input& in, int alreadyRead) {
+    std::uint8_t ignored = 0;
+    int trailing = alreadyRead;
+    while (trailing <= kTrailingSlack && in.Next(&ignored)) ++trailing;
+    return trailing > kTrailingSlack ? Status::tooLong : Status::ok;
+}
 
 Status Decode(Input& in, Output& out) {
     std::uint8_t flags = 0;
@@ -100,8 +107,9 @@ Status Decode(Input& in, Output& out) {
         for (int bit = 0; bit < 8; ++bit, flags >>= 1) {
             std::uint8_t first = 0;
             if (!in.Next(&first)) return Status::ok;
+            if (out.full()) return CheckTrailing(in, bit == 0 ? 2 : 1);
             if (flags & 1) {
-                if (!out.Put(first)) return Status::ok;
+                out.Put(first);
                 continue;
             }
             std::uint8_t second = 0;
@@ -109,7 +117,7 @@ Status Decode(Input& in, Output& out) {
             const std::size_t from = first | static_cast<std::size_t>(second & 0xF0) << 4;
             const std::size_t length = (second & 0x0F) + kMinMatch;
             for (std::size_t i = 0; i < length; ++i)
-                if (!out.Put(out.At(from + i))) return Status::ok;
+                if (!out.Put(out.At(from + i))) return out.full() ? Status::tooLong : Status::ok;
         }
     }
 }
@@ -121,10 +129,9 @@ Result ExpandData(const Header& header, const Stream& stream) {
     auto in = std::make_unique<Input>(stream);
     auto out = std::make_unique<Output>(stream, header.length);
     Status status = Decode(*in, *out);
-    if (!out->writeFailed() && !out->overflow()) out->Flush();
+    if (!out->writeFailed()) out->Flush();
     if (out->writeFailed()) status = Status::writeFailed;
     else if (in->failed()) status = Status::readFailed;
-    else if (out->overflow()) status = Status::tooLong;
     else if (status == Status::ok && out->produced() < header.length) status = Status::truncated;
     return {status, out->delivered()};
 }

@@ -28,7 +28,7 @@ const char* Describe(Status status) {
         case Status::notSzdd: return "not an SZDD file (no SZDD magic)";
         case Status::unknownMode: return "unknown SZDD compression mode";
         case Status::truncated: return "compressed data cut short";
-        case Status::tooLong: return "compressed data longer than the header states";
+        case Status::tooLong: return "compressed data go on past the length the header states";
         case Status::readFailed: return "read failed";
         case Status::writeFailed: return "write failed";
     }

@@ -162,7 +162,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool ReplaceFile(const std::string& path, const std::string& content) {
     struct stat existing;
     const bool exists = stat(path.c_str(), &existing) == 0;
-    if (exists && access(path.c_str(), W_OK) != 0) return false;  // a read-only file stays read-only
+    // A read-only file stays as it is, even for a user whom POSIX would let write.
+    if (exists && ((existing.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) return false;
     std::string temporary = path + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0) return false;

@@ -1,0 +1,110 @@
+// The stand-in's profile writer: the edit itself as a table, and the file replaced whole.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "platform/hosted/hosted_control.h"
+#include "platform/hosted/profile.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using namespace testing_support;
+using namespace std::string_literals;
+
+struct EditCase {
+    const char* name;
+    std::string before;
+    const char* section;
+    const char* key;
+    const char* value;
+    std::string after;
+};
+
+TEST(ProfileEdit, Cases) {
+    const EditCase cases[] = {
+        {"new file gets CRLF", "", "boot", "SCRNSAVE.EXE", "C:\\Q.SCR", "[boot]\r\nSCRNSAVE.EXE=C:\\Q.SCR\r\n"},
+        {"value replaced, section and key in any case, other lines kept",
+         "; system\n[Boot]\nshell=Explorer.exe\n  scrnsave.exe = OLD.SCR\n\n[drivers]\nwave=mmdrv.dll\n", "boot",
+         "SCRNSAVE.EXE", "NEW.SCR",
+         "; system\n[Boot]\nshell=Explorer.exe\nSCRNSAVE.EXE=NEW.SCR\n\n[drivers]\nwave=mmdrv.dll\n"},
+        {"missing key goes after the section's last line, before its blank lines",
+         "[boot]\r\nshell=Explorer.exe\r\n\r\n[386Enh]\r\nx=1\r\n", "boot", "SCRNSAVE.EXE", "Q.SCR",
+         "[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=Q.SCR\r\n\r\n[386Enh]\r\nx=1\r\n"},
+        {"missing key in the last section", "[a]\nx=1\n[boot]\nshell=E", "boot", "k", "v", "[a]\nx=1\n[boot]\nshell=E\nk=v\n"},
+        {"missing section at the end, file without final newline", "[a]\r\nx=1", "boot", "k", "v",
+         "[a]\r\nx=1\r\n[boot]\r\nk=v\r\n"},
+        {"only the first of duplicate keys and sections", "[boot]\nk=1\nk=2\n[boot]\nk=3\n", "BOOT", "K", "9",
+         "[boot]\nK=9\nk=2\n[boot]\nk=3\n"},
+        {"last line without newline stays without", "[boot]\nk=1", "boot", "k", "2", "[boot]\nk=2"},
+        {"lines before any section and odd lines kept", "junk line\n=x\n[boot]\n;k=commented\n", "boot", "k", "v",
+         "junk line\n=x\n[boot]\n;k=commented\nk=v\n"},
+        {"null value removes the key", "[boot]\nk=1\nj=2\n", "boot", "k", nullptr, "[boot]\nj=2\n"},
+        {"null key removes the section", "[a]\nx=1\n[boot]\nk=1\n[c]\ny=2\n", "boot", nullptr, nullptr, "[a]\nx=1\n[c]\ny=2\n"},
+        {"removing what is missing changes nothing", "[a]\nx=1\n", "boot", "k", nullptr, "[a]\nx=1\n"},
+        {"NUL bytes in other lines kept", "[a]\nx=\0\1\n[boot]\n"s, "boot", "k", "v", "[a]\nx=\0\1\n[boot]\nk=v\n"s},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(hosted::EditProfile(c.before, c.section, c.key, c.value), c.after);
+    }
+}
+
+class ProfileFile : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("WINDIR", temp_.path().c_str(), 1); }
+    TempDir temp_;
+};
+
+TEST_F(ProfileFile, BareNameLivesInTheWindowsDirectoryAndIsReplacedWhole) {
+    WriteText(temp_ / "system.ini", "[boot]\nshell=Explorer.exe\n");
+    chmod((temp_ / "system.ini").c_str(), 0640);
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", "Q.SCR", "system.ini"));
+    EXPECT_EQ(ReadText(temp_ / "system.ini"), "[boot]\nshell=Explorer.exe\nSCRNSAVE.EXE=Q.SCR\n");
+    struct stat status;
+    ASSERT_EQ(stat((temp_ / "system.ini").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u) << "the replacement keeps the file's permissions";
+    EXPECT_EQ(ListDirectory(temp_.path()), std::vector<std::string>{"system.ini"}) << "no temporary file left";
+
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "x", "1", (temp_ / "sub\\other.ini").c_str()) == FALSE);
+    std::filesystem::create_directory(temp_ / "sub");
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "x", "1", (temp_ / "sub\\other.ini").c_str()));
+    EXPECT_EQ(ReadText(temp_ / "sub/other.ini"), "[boot]\r\nx=1\r\n");
+}
+
+TEST_F(ProfileFile, ReadOnlyFileIsRefusedAndKept) {
+    WriteText(temp_ / "system.ini", "[boot]\nk=1\n");
+    chmod((temp_ / "system.ini").c_str(), 0444);
+    EXPECT_FALSE(WritePrivateProfileStringA("boot", "k", "2", "system.ini"));
+    EXPECT_EQ(ReadText(temp_ / "system.ini"), "[boot]\nk=1\n");
+    EXPECT_EQ(ListDirectory(temp_.path()), std::vector<std::string>{"system.ini"});
+}
+
+TEST_F(ProfileFile, SystemParametersGoToSessionAndProfile) {
+    char* printed = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&printed, &size);
+    hosted::SetConsole(nullptr, out);
+    EXPECT_TRUE(SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 1, nullptr, 0));
+    EXPECT_TRUE(SystemParametersInfoA(SPI_SETSCREENSAVETIMEOUT, 120, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE));
+    EXPECT_FALSE(SystemParametersInfoA(0x9999, 1, nullptr, 0));
+    hosted::SetConsole(nullptr, nullptr);
+    std::fclose(out);
+    const std::string console(printed, size);
+    std::free(printed);
+
+    EXPECT_EQ(ReadText(temp_ / "session.ini"), "[windows]\r\nScreenSaveActive=1\r\nScreenSaveTimeOut=120\r\n");
+    EXPECT_EQ(ReadText(temp_ / "win.ini"), "[windows]\r\nScreenSaveTimeOut=120\r\n");
+    EXPECT_NE(console.find("ScreenSaveTimeOut=120"), std::string::npos) << "the announcement is shown";
+    EXPECT_EQ(console.find("ScreenSaveActive"), std::string::npos) << "flags 0 announce nothing";
+
+    BOOL active = FALSE;
+    UINT timeout = 0;
+    EXPECT_TRUE(SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0));
+    EXPECT_TRUE(SystemParametersInfoA(SPI_GETSCREENSAVETIMEOUT, 0, &timeout, 0));
+    EXPECT_EQ(active, TRUE);
+    EXPECT_EQ(timeout, 120u);
+}
+
+}  // namespace
