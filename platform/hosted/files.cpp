@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/hosted/file_io.h"
 #include "platform/hosted/hosted_control.h"
 
 namespace {
@@ -42,6 +43,38 @@ std::string PosixPath(const char* path) {
     for (char& c : posix)
         if (c == '\\') c = '/';
     return posix;
+}
+
+long ReadFully(int fd, void* buffer, std::size_t count, Operation operation) {
+    if (ShouldFail(operation)) return -1;
+    auto* bytes = static_cast<char*>(buffer);
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t got = read(fd, bytes + total, count - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return static_cast<long>(total);
+}
+
+long WriteFully(int fd, const void* data, std::size_t count, Operation operation) {
+    const auto* bytes = static_cast<const char*>(data);
+    if (ShouldFail(operation)) {
+        if (FiringWriteFault() == WriteFault::error) return -1;
+        count /= 2;  // a full disk: part of the bytes fit
+        const ssize_t put = write(fd, bytes, count);
+        return put < 0 ? -1 : static_cast<long>(put);
+    }
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t put = write(fd, bytes + total, count - total);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return total > 0 ? static_cast<long>(total) : -1;  // a full disk: what fitted
+        total += static_cast<std::size_t>(put);
+    }
+    return static_cast<long>(total);
 }
 
 std::string WindowsDirectory() {
@@ -77,28 +110,22 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
 }
 
 HFILE _lopen(LPCSTR path, int mode) {
+    if (hosted::ShouldFail(hosted::Operation::lopen)) return HFILE_ERROR;
     static const int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR, O_RDONLY};
     const int fd = open(hosted::PosixPath(path).c_str(), kAccess[mode & 3] | O_CLOEXEC);
     return fd < 0 ? HFILE_ERROR : fd;
 }
 
 HFILE _lcreat(LPCSTR path, int attribute) {
+    if (hosted::ShouldFail(hosted::Operation::lcreat)) return HFILE_ERROR;
     const mode_t permissions = (attribute & 1) ? 0444 : 0644;  // attribute 1: read-only
     const int fd = open(hosted::PosixPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
     return fd < 0 ? HFILE_ERROR : fd;
 }
 
 UINT _lread(HFILE file, LPVOID buffer, UINT count) {
-    auto* bytes = static_cast<char*>(buffer);
-    UINT total = 0;
-    while (total < count) {
-        const ssize_t got = read(file, bytes + total, count - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return static_cast<UINT>(HFILE_ERROR);
-        if (got == 0) break;
-        total += static_cast<UINT>(got);
-    }
-    return total;
+    const long got = hosted::ReadFully(file, buffer, count, hosted::Operation::lread);
+    return got < 0 ? static_cast<UINT>(HFILE_ERROR) : static_cast<UINT>(got);
 }
 
 UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
@@ -107,19 +134,13 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
         const off_t here = lseek(file, 0, SEEK_CUR);
         return here < 0 || ftruncate(file, here) != 0 ? static_cast<UINT>(HFILE_ERROR) : 0;
     }
-    UINT total = 0;
-    while (total < count) {
-        const ssize_t put = write(file, buffer + total, count - total);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return total > 0 ? total : static_cast<UINT>(HFILE_ERROR);  // a full disk: what fitted
-        total += static_cast<UINT>(put);
-    }
-    return total;
+    const long put = hosted::WriteFully(file, buffer, count, hosted::Operation::lwrite);
+    return put < 0 ? static_cast<UINT>(HFILE_ERROR) : static_cast<UINT>(put);
 }
 
 LONG _llseek(HFILE file, LONG offset, int origin) {
     static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (origin < 0 || origin > 2) return HFILE_ERROR;
+    if (origin < 0 || origin > 2 || hosted::ShouldFail(hosted::Operation::llseek)) return HFILE_ERROR;
     const off_t position = lseek(file, offset, kWhence[origin]);
     return position < 0 || position > INT32_MAX ? HFILE_ERROR : static_cast<LONG>(position);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 
+#include "platform/hosted/file_io.h"
 #include "platform/hosted/hosted_control.h"
 #include "szdd/szdd.h"
 
@@ -37,8 +38,8 @@ HFILE FileOf(INT handle) {
 // A source is compressed when it opens with the SZDD magic; any other file is read from its start.
 void DetectCompression(LzFile* lz) {
     std::uint8_t header[szdd::kHeaderSize];
-    const UINT got = _lread(lz->file, header, sizeof header);
-    lz->compressed = got == sizeof header && szdd::ParseHeader(header, &lz->header);
+    const long got = hosted::ReadFully(lz->file, header, sizeof header, hosted::Operation::expandRead);
+    lz->compressed = got == static_cast<long>(sizeof header) && szdd::ParseHeader(header, &lz->header);
     if (!lz->compressed) _llseek(lz->file, 0, 0);
 }
 
@@ -49,23 +50,23 @@ struct CopyTarget {
 };
 
 long ReadSource(void* context, std::uint8_t* buffer, std::size_t size) {
-    const UINT got = _lread(static_cast<CopyTarget*>(context)->source, buffer, static_cast<UINT>(size));
-    return got == static_cast<UINT>(HFILE_ERROR) ? -1 : static_cast<long>(got);
+    return hosted::ReadFully(static_cast<CopyTarget*>(context)->source, buffer, size, hosted::Operation::expandRead);
 }
 
 bool WriteTarget(void* context, const std::uint8_t* data, std::size_t size) {
     const HFILE target = static_cast<CopyTarget*>(context)->target;
-    return _lwrite(target, reinterpret_cast<LPCSTR>(data), static_cast<UINT>(size)) == size;
+    return hosted::WriteFully(target, data, size, hosted::Operation::expandWrite) == static_cast<long>(size);
 }
 
 LONG CopyPlain(HFILE source, HFILE target) {
     static std::uint8_t block[64 * 1024];
     std::int64_t total = 0;
     for (;;) {
-        const UINT got = _lread(source, block, sizeof block);
-        if (got == static_cast<UINT>(HFILE_ERROR)) return LZERROR_READ;
+        const long got = hosted::ReadFully(source, block, sizeof block, hosted::Operation::expandRead);
+        if (got < 0) return LZERROR_READ;
         if (got == 0) break;
-        if (_lwrite(target, reinterpret_cast<LPCSTR>(block), got) != got) return LZERROR_WRITE;
+        if (hosted::WriteFully(target, block, static_cast<std::size_t>(got), hosted::Operation::expandWrite) != got)
+            return LZERROR_WRITE;
         total += got;
         if (total > INT32_MAX) return LZERROR_BADVALUE;
     }

@@ -1,4 +1,4 @@
-// The stand-in's WritePrivateProfileStringA and SystemParametersInfoA, over .ini files.
+// The stand-in's WritePrivateProfileStringA over .ini files, and the edit it makes.
 #include "platform/hosted/profile.h"
 
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "platform/hosted/file_io.h"
 #include "platform/hosted/hosted_control.h"
 
 namespace {
@@ -168,15 +169,11 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     const int fd = mkstemp(temporary.data());
     if (fd < 0) return false;
     bool written = fchmod(fd, exists ? existing.st_mode & 07777 : 0644) == 0;
-    for (std::size_t done = 0; written && done < content.size();) {
-        const ssize_t put = write(fd, content.data() + done, content.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) written = false;
-        else done += static_cast<std::size_t>(put);
-    }
+    written = written && WriteFully(fd, content.data(), content.size(), Operation::profileWrite) ==
+                             static_cast<long>(content.size());
     written = written && fsync(fd) == 0;
     written = close(fd) == 0 && written;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!written || ShouldFail(Operation::profileRename) || rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }
@@ -193,48 +190,4 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     const std::string edited = hosted::EditProfile(*content, section, key, value);
     if (edited == *content) return TRUE;
     return hosted::ReplaceFile(path, edited) ? TRUE : FALSE;
-}
-
-namespace {
-
-constexpr char kSessionFile[] = "session.ini";  // the running session's live settings
-constexpr char kUserProfile[] = "win.ini";
-constexpr char kDesktopSection[] = "windows";
-
-bool ReadSetting(const char* key, UINT* value) {
-    const auto content = hosted::ReadWholeFile(hosted::ProfilePath(kSessionFile));
-    const auto text = content ? hosted::ReadProfileValue(*content, kDesktopSection, key) : std::nullopt;
-    *value = text ? static_cast<UINT>(std::strtoul(text->c_str(), nullptr, 10)) : 0;
-    return content.has_value();
-}
-
-bool WriteSetting(const char* key, UINT value, UINT flags) {
-    const std::string text = std::to_string(value);
-    if (!WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kSessionFile)) return false;
-    if ((flags & SPIF_UPDATEINIFILE) && !WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kUserProfile))
-        return false;
-    if (flags & SPIF_SENDWININICHANGE) {
-        std::fprintf(hosted::ConsoleOut(), "[Systemeinstellung %s=%s an alle Fenster gemeldet]\n", key, text.c_str());
-        std::fflush(hosted::ConsoleOut());
-    }
-    return true;
-}
-
-}  // namespace
-
-BOOL SystemParametersInfoA(UINT action, UINT value, PVOID data, UINT flags) {
-    switch (action) {
-        case SPI_SETSCREENSAVEACTIVE: return WriteSetting("ScreenSaveActive", value != 0 ? 1 : 0, flags);
-        case SPI_SETSCREENSAVETIMEOUT: return value > 0 && WriteSetting("ScreenSaveTimeOut", value, flags);
-        case SPI_GETSCREENSAVEACTIVE:
-        case SPI_GETSCREENSAVETIMEOUT: {
-            UINT setting = 0;
-            if (data == nullptr || !ReadSetting(action == SPI_GETSCREENSAVEACTIVE ? "ScreenSaveActive" : "ScreenSaveTimeOut", &setting))
-                return FALSE;
-            if (action == SPI_GETSCREENSAVEACTIVE) *static_cast<BOOL*>(data) = setting != 0;
-            else *static_cast<UINT*>(data) = setting;
-            return TRUE;
-        }
-        default: return FALSE;
-    }
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/hosted/faults.h"
 #include "platform/hosted/hosted_control.h"
 #include "platform/hosted/shortname.h"
 
@@ -102,7 +103,7 @@ std::string ShortName(const std::string& directory, const std::string& name) {
 }  // namespace hosted
 
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR buffer, DWORD size) {
-    if (longPath == nullptr) return 0;
+    if (longPath == nullptr || hosted::ShouldFail(hosted::Operation::shortPath)) return 0;
     struct stat status;
     const std::string posix = hosted::PosixPath(longPath);
     if (stat(posix.c_str(), &status) != 0) return 0;
