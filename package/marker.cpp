@@ -24,7 +24,7 @@ LONG FindMarker(HFILE package) {
             // The byte at index is the marker's last; it is taken without being compared, and may
             // even lie past the end of the file.
             const LONG past = blockBase + static_cast<LONG>(index) + 1;
-            _llseek(package, past, 0);
+            if (_llseek(package, past, 0) != past) return -1;
             return past - start - kMarkerSize;
         }
         if (index == delivered) {

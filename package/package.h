@@ -12,7 +12,10 @@
 //                     +--------------------------+
 //                     | marker                   |  the same 256 bytes
 //                     +--------------------------+
-//                     | tail                     |  ignored by the installer
+//                     | tail                     |  ignored by the installer, but for a trailer
+//                     |                          |  that mkpackage writes right after the second
+//                     |                          |  marker: "QPKGCRC1", the payload's length and
+//                     |                          |  its CRC-32, both 32-bit little-endian
 //                     +--------------------------+
 //
 // From offset 40001 up to the first marker, and inside the payload, no run of the 255 bytes
@@ -27,6 +30,15 @@ constexpr int kMarkerMatched = 255;  // bytes compared: the 256th is taken witho
 constexpr int kScanBlockSize = 4096;
 constexpr int kCopyBlockSize = 8192;
 
+// The trailer after the second marker. A package without one (the plain layout) installs
+// unchecked; with one, the packed file must have the length and CRC-32 it states.
+constexpr int kTrailerSize = 16;
+constexpr BYTE kTrailerMagic[8] = {'Q', 'P', 'K', 'G', 'C', 'R', 'C', '1'};
+
+// CRC-32 as zip and PNG compute it (reflected polynomial 0xEDB88320). Start with 0 and feed the
+// bytes in any number of pieces.
+DWORD Crc32(DWORD crc, const BYTE* data, UINT size);
+
 // What a file step achieved: done, or why it failed.
 enum StepResult {
     kStepDone = 0,
@@ -40,7 +52,8 @@ enum StepResult {
 LONG FindMarker(HFILE package);
 
 // Copies the payload, which begins at the package's current position, into a new packed file at
-// packedPath. Afterwards the package stands at the second marker. On failure no packed file stays.
+// packedPath, and checks the packed file against the package's trailer when there is one.
+// Afterwards the package stands at the second marker. On failure no packed file stays.
 StepResult ExtractPayload(HFILE package, const char* packedPath);
 
 // Expands the packed file at sourcePath into the screen-saver file at targetPath with LZ32, then

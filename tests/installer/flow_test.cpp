@@ -153,7 +153,29 @@ const BrokenPackage kBrokenPackages[] = {
      },
      kPackageDamagedText},
     {"empty payload", [](const Bytes&) { return MakePackage(Image(), Bytes()); }, kPackageDamagedText},
+    {"payload byte changed, trailer tells",
+     [](const Bytes& p) {
+         Bytes bad = p;
+         bad[bad.size() / 2] ^= 0x40;
+         return Concat({MakePackage(Image(), bad), Trailer(p)});
+     },
+     kPackageDamagedText},
+    {"trailer states another length",
+     [](const Bytes& p) {
+         Bytes trailer = Trailer(p);
+         trailer[8] ^= 1;
+         return Concat({MakePackage(Image(), p), trailer});
+     },
+     kPackageDamagedText},
 };
+
+TEST_F(InstallerFlow, PackageWithTrailerInstalls) {
+    const Bytes payload = szdd::Compress(saver_);
+    WritePackage(Concat({MakePackage(Image(), payload), Trailer(payload), Bytes(100, 'j')}));
+    const InstallerRun run = Run(kYesNo);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
+}
 
 TEST_F(InstallerFlow, DamagedPackageShowsErrorAndLeavesNothing) {
     const Bytes payload = szdd::Compress(saver_);

@@ -84,6 +84,13 @@ TEST_F(FileScan, ExtractPayloadCopiesExactlyThePayload) {
     }
 }
 
+TEST(Crc32, MatchesTheStandardCheckValue) {
+    const char text[] = "123456789";
+    EXPECT_EQ(Crc32(0, reinterpret_cast<const BYTE*>(text), 9), 0xCBF43926u);
+    const DWORD first = Crc32(0, reinterpret_cast<const BYTE*>(text), 4);
+    EXPECT_EQ(Crc32(first, reinterpret_cast<const BYTE*>(text) + 4, 5), 0xCBF43926u) << "fed in pieces";
+}
+
 TEST_F(FileScan, ExtractPayloadWithoutSecondMarkerLeavesNoFile) {
     const std::string packed = temp_ / "Quendolin.SC_";
     const HFILE file = Open(Concat({Marker(), SampleProgram(20000)}));

@@ -2,6 +2,7 @@
 #include "tests/support/test_files.h"
 
 #include <stdlib.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <fstream>
@@ -87,6 +88,14 @@ Bytes MakePackage(const Bytes& image, const Bytes& payload) {
     Bytes package = image;
     if (package.size() < 40001) package.resize(40001, 0);
     return Concat({package, Marker(), payload, Marker()});
+}
+
+Bytes Trailer(const Bytes& payload) {
+    Bytes trailer{'Q', 'P', 'K', 'G', 'C', 'R', 'C', '1'};
+    const auto crc = static_cast<std::uint32_t>(crc32(0, payload.data(), static_cast<uInt>(payload.size())));
+    for (const std::uint32_t value : {static_cast<std::uint32_t>(payload.size()), crc})
+        for (int i = 0; i < 4; ++i) trailer.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return trailer;
 }
 
 }  // namespace testing_support

@@ -44,4 +44,7 @@ Bytes MakePackage(const Bytes& image, const Bytes& payload);
 
 Bytes Concat(std::initializer_list<Bytes> parts);
 
+// The trailer mkpackage writes after the second marker: magic, payload length, CRC-32 (zlib's).
+Bytes Trailer(const Bytes& payload);
+
 }  // namespace testing_support
