@@ -17,6 +17,7 @@ LONG FindMarker(HFILE package) {
     if (start == HFILE_ERROR) return -1;
     LONG blockBase = start;
     UINT delivered = ReadBlock(package, block);
+    if (delivered == 0) return -1;  // nothing to scan, or a failed read: never read on after one
     UINT index = 0;
     int matched = 0;
     for (;;) {
