@@ -1,6 +1,7 @@
 // The stand-in's file operations (_lopen and its kin, OpenFile), the module path and the Windows
 // directory, over POSIX file descriptors.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,18 +110,34 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
     return CopyOut(directory, buffer, size);
 }
 
+// Windows keeps a file that one process writes from being opened, cut or deleted by another (a
+// sharing violation); advisory locks do the same among the stand-in's users: shared for reading,
+// exclusive for writing and deleting.
+static HFILE LockOrClose(int fd, bool exclusive) {
+    if (fd < 0) return HFILE_ERROR;
+    if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return fd;
+    close(fd);
+    errno = EBUSY;
+    return HFILE_ERROR;
+}
+
 HFILE _lopen(LPCSTR path, int mode) {
     if (hosted::ShouldFail(hosted::Operation::lopen)) return HFILE_ERROR;
     static const int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR, O_RDONLY};
-    const int fd = open(hosted::PosixPath(path).c_str(), kAccess[mode & 3] | O_CLOEXEC);
-    return fd < 0 ? HFILE_ERROR : fd;
+    return LockOrClose(open(hosted::PosixPath(path).c_str(), kAccess[mode & 3] | O_CLOEXEC), (mode & 3) != 0);
 }
 
 HFILE _lcreat(LPCSTR path, int attribute) {
     if (hosted::ShouldFail(hosted::Operation::lcreat)) return HFILE_ERROR;
     const mode_t permissions = (attribute & 1) ? 0444 : 0644;  // attribute 1: read-only
-    const int fd = open(hosted::PosixPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
-    return fd < 0 ? HFILE_ERROR : fd;
+    // Cut only once the lock is held, so a file that another process writes stays whole.
+    const HFILE fd = LockOrClose(open(hosted::PosixPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, permissions), true);
+    if (fd == HFILE_ERROR) return HFILE_ERROR;
+    if (ftruncate(fd, 0) != 0) {
+        close(fd);
+        return HFILE_ERROR;
+    }
+    return fd;
 }
 
 UINT _lread(HFILE file, LPVOID buffer, UINT count) {
@@ -155,12 +172,16 @@ HFILE OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
     CopyOut(path, record->szPathName, sizeof record->szPathName);
     HFILE result;
     if (style & OF_DELETE) {
-        result = unlink(hosted::PosixPath(path).c_str()) == 0 ? 1 : HFILE_ERROR;
+        const std::string posix = hosted::PosixPath(path);
+        const HFILE held = LockOrClose(open(posix.c_str(), O_RDONLY | O_CLOEXEC), true);
+        result = held != HFILE_ERROR && unlink(posix.c_str()) == 0 ? 1 : HFILE_ERROR;
+        if (held != HFILE_ERROR) close(held);
     } else if (style & OF_CREATE) {
         result = _lcreat(path, 0);
     } else {
         result = _lopen(path, static_cast<int>(style & 3));
     }
-    if (result == HFILE_ERROR) record->nErrCode = static_cast<WORD>(errno == ENOENT ? 2 : 5);
+    // ERROR_FILE_NOT_FOUND, ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED
+    if (result == HFILE_ERROR) record->nErrCode = static_cast<WORD>(errno == ENOENT ? 2 : errno == EBUSY ? 32 : 5);
     return result;
 }

@@ -71,6 +71,34 @@ TEST_F(PackageRun, CutPackageFailsWithNothingLeft) {
     EXPECT_NE(ReadText(temp_ / "console.txt").find("besch\xC3\xA4" "digt"), std::string::npos);
 }
 
+TEST_F(PackageRun, TwoInstallersAtOnceEachEndClearly) {
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        const std::string command = "for i in 1 2; do ( printf '\\nj\\nj\\n\\n' | WINDIR=" + windows_ + " " + package_ +
+                                    " > " + temp_ / "console" + "$i; echo $? > " + temp_ / "exit" + "$i ) & done; wait";
+        ASSERT_EQ(Shell(command), 0);
+        bool anySucceeded = false;
+        for (const char* i : {"1", "2"}) {
+            const std::string console = ReadText(temp_ / (std::string("console") + i));
+            const int exitCode = std::stoi(ReadText(temp_ / (std::string("exit") + i)));
+            const bool succeeded = console.find("Installation erfolgreich abgeschlossen!") != std::string::npos;
+            EXPECT_TRUE(exitCode == 0 ? succeeded : exitCode == 1 && !succeeded && console.find("(x)") != std::string::npos)
+                << "exit " << exitCode << ":\n" << console;
+            anySucceeded = anySucceeded || exitCode == 0;
+        }
+        const std::vector<std::string> left = ListDirectory(windows_);
+        for (const std::string& name : left)
+            EXPECT_TRUE(name == "Quendolin.scr" || name == "system.ini" || name == "session.ini" || name == "win.ini")
+                << "left behind: " << name;
+        if (Exists(windows_ + "/Quendolin.scr")) {
+            EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), ReadBytes(saver_));
+        }
+        if (anySucceeded) {
+            EXPECT_TRUE(Value("system.ini", "boot", "SCRNSAVE.EXE").has_value()) << "a system.ini Windows can read";
+        }
+    }
+}
+
 TEST_F(PackageRun, PackerIsReproducible) {
     const std::string again = temp_ / "again";
     ASSERT_EQ(Shell(Quoted(MKPACKAGE) + " pack " + Quoted(INSTALLER) + " " + saver_ + " -o " + again), 0);
