@@ -70,6 +70,19 @@ std::string_view FileEnding(const std::vector<Line>& lines) {
     return "\r\n";
 }
 
+// Blanks before a value mean nothing to a reader; Windows drops them on writing.
+std::string_view DropLeadingBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+std::string Entry(std::string_view key, std::string_view value) {
+    std::string entry;
+    entry.reserve(key.size() + 1 + value.size());
+    entry.append(key).append(1, '=').append(value);
+    return entry;
+}
+
 std::string Join(const std::vector<Line>& lines, std::size_t from, std::size_t to) {
     std::string out;
     for (std::size_t i = from; i < to; ++i) {
@@ -86,20 +99,23 @@ namespace hosted {
 std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value) {
     const std::vector<Line> lines = SplitLines(content);
     const std::string ending(FileEnding(lines));
+    const std::string_view sectionName = Trim(section);
+    const std::string_view keyName = key != nullptr ? Trim(key) : std::string_view();
+    const std::string_view valueText = value != nullptr ? DropLeadingBlanks(value) : std::string_view();
     std::size_t header = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto name = SectionName(lines[i].text);
-        if (name && SameName(*name, section)) {
+        if (name && SameName(*name, sectionName)) {
             header = i;
             break;
         }
     }
-    const std::string entry = key != nullptr && value != nullptr ? std::string(key) + "=" + value : std::string();
+    const std::string entry = key != nullptr && value != nullptr ? Entry(keyName, valueText) : std::string();
     if (header == lines.size()) {
         if (key == nullptr || value == nullptr) return std::string(content);
         std::string out(content);
         if (!out.empty() && out.back() != '\n') out += ending;
-        return out + "[" + section + "]" + ending + entry + ending;
+        return out.append(1, '[').append(sectionName).append(1, ']').append(ending).append(entry).append(ending);
     }
     std::size_t end = header + 1;
     while (end < lines.size() && !SectionName(lines[end].text)) ++end;
@@ -107,10 +123,11 @@ std::string EditProfile(std::string_view content, const char* section, const cha
 
     for (std::size_t i = header + 1; i < end; ++i) {
         const auto name = KeyName(lines[i].text);
-        if (!name || !SameName(*name, key)) continue;
+        if (!name || !SameName(*name, keyName)) continue;
         if (value == nullptr) return Join(lines, 0, i) + Join(lines, i + 1, lines.size());
-        // A last line without an ending keeps having none.
-        return Join(lines, 0, i) + entry + std::string(lines[i].ending) + Join(lines, i + 1, lines.size());
+        // The key keeps its spelling in the file, as on Windows; the line written always ends.
+        const std::string_view lineEnding = lines[i].ending.empty() ? std::string_view(ending) : lines[i].ending;
+        return Join(lines, 0, i) + Entry(*name, valueText) + std::string(lineEnding) + Join(lines, i + 1, lines.size());
     }
     if (value == nullptr) return std::string(content);
     std::size_t last = end;

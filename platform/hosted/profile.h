@@ -9,8 +9,10 @@
 namespace hosted {
 
 // The content after setting key = value in [section]: the first matching key's line is replaced,
-// a missing key goes after the last non-blank line of the first matching section, a missing
-// section at the end. A null value removes the key, a null key the section. Every other byte stays.
+// the key keeping its spelling in the file, a missing key goes after the last non-blank line of the
+// first matching section, a missing section at the end. Names match trimmed and in any case; the
+// value's leading blanks are dropped. A null value removes the key, a null key the section. Every
+// other line stays byte for byte.
 std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value);
 
 // The value of key in [section], or nothing.

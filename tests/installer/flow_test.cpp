@@ -108,7 +108,7 @@ TEST_F(InstallerFlow, SecondRunReplacesWhatTheFirstWrote) {
     EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
     EXPECT_FALSE(Exists(Windows("Quendolin.SC_")));
     EXPECT_EQ(ReadText(Windows("system.ini")),
-              "; keep me\n[boot]\nshell=Explorer.exe\nSCRNSAVE.EXE=" + ShortSaverPath() + "\n[drivers]\nwave=mmdrv.dll\n");
+              "; keep me\n[boot]\nshell=Explorer.exe\nscrnsave.exe=" + ShortSaverPath() + "\n[drivers]\nwave=mmdrv.dll\n");
     EXPECT_EQ(ReadText(Windows("win.ini")), "[windows]\nScreenSaveTimeOut=120\nScreenSaveActive=0\n");
 }
 
