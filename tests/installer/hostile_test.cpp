@@ -158,7 +158,10 @@ TEST_F(Hostile, OddAndHugeSystemIniKeepsEveryOtherByte) {
         const DWORD length = GetShortPathNameA((windows_ + "\\Quendolin.scr").c_str(), shortPath, sizeof shortPath);
         std::string expected = c.after;
         expected.replace(expected.find('@'), 1, std::string(shortPath, length));
-        EXPECT_TRUE(ReadText(windows_ + "/system.ini") == expected);
+        const std::string actual = ReadText(windows_ + "/system.ini");
+        EXPECT_TRUE(actual == expected) << "differs from byte "
+                                        << std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first -
+                                               actual.begin();
     }
 }
 

@@ -13,7 +13,8 @@
 namespace testing_support {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quendolin-test-XXXXXX").string();
+    // An 8.3 name: its short path is itself, so no alias depends on what else is in /tmp.
+    std::string pattern = (std::filesystem::temp_directory_path() / "qtXXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
