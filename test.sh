@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the hosted suite, then the Windows builds' own tests
-# (import table, icon, and the end-to-end runs under Wine).
+# Builds everything and runs every test: the hosted suite, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the Windows builds' own tests (import table, icon, and the
+# end-to-end runs under Wine).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
-scripts/build.sh
+scripts/build.sh asan
 ctest --preset hosted
+ctest --preset asan --label-exclude wine
 for preset in win32 win64; do
   if [ -f "build/$preset/CTestTestfile.cmake" ]; then ctest --preset "$preset"; fi
 done
