@@ -45,7 +45,8 @@ std::string_view Trim(std::string_view text) {
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+    // An empty view may have no data at all, which strncasecmp must not be given.
+    return a.size() == b.size() && (a.empty() || strncasecmp(a.data(), b.data(), a.size()) == 0);
 }
 
 // The name of a section header line, or nothing for another line.
@@ -139,6 +140,9 @@ std::string EditProfile(std::string_view content, const char* section, const cha
 
 std::optional<std::string> ReadProfileValue(std::string_view content, std::string_view section,
                                             std::string_view key) {
+    // Names match trimmed, as EditProfile writes them.
+    section = Trim(section);
+    key = Trim(key);
     bool inSection = false;
     for (const Line& line : SplitLines(content)) {
         if (const auto name = SectionName(line.text)) {

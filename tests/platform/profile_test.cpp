@@ -42,6 +42,7 @@ TEST(ProfileEdit, Cases) {
          "[boot]\nk=v \n"},
         {"lines before any section and odd lines kept", "junk line\n=x\n[boot]\n;k=commented\n", "boot", "k", "v",
          "junk line\n=x\n[boot]\n;k=commented\nk=v\n"},
+        {"a header with an empty name is a section like any other", "[\n[ ]\nk=1\n", "", "k", "2", "[\nk=2\n[ ]\nk=1\n"},
         {"null value removes the key", "[boot]\nk=1\nj=2\n", "boot", "k", nullptr, "[boot]\nj=2\n"},
         {"null key removes the section", "[a]\nx=1\n[boot]\nk=1\n[c]\ny=2\n", "boot", nullptr, nullptr, "[a]\nx=1\n[c]\ny=2\n"},
         {"removing what is missing changes nothing", "[a]\nx=1\n", "boot", "k", nullptr, "[a]\nx=1\n"},
