@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the hosted suite, the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the fuzz targets for about a minute, then the Windows builds' own tests (import table, icon, and the
-# end-to-end runs under Wine).
+# UndefinedBehaviorSanitizer, the fuzz targets for about a minute, then the Windows builds' own
+# tests (import table, icon, and the end-to-end runs under Wine).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
