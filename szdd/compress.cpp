@@ -1,120 +1,268 @@
-// The SZDD compressor: greedy longest matches found through hash chains.
+// The SZDD compressor: the exact shortest parse, steered clear of marker runs.
+//
+// A literal costs 9 bits (8 for the byte, one flag bit) and a match 17, so the file's data take
+// ceil(bits / 8) bytes, the final flag byte's unused bits included: the parse with the fewest bits
+// is the smallest file. The shortest path runs backwards over the positions; at each one the
+// longest match and every shorter length down to kMinMatch are the edges.
 #include <algorithm>
+#include <limits>
+#include <optional>
+#include <stdexcept>
 
+#include "szdd/longest_match.h"
 #include "szdd/szdd.h"
 
 namespace szdd {
 
 namespace {
 
-constexpr std::size_t kHashBits = 15;
-constexpr std::size_t kChainLimit = 256;
-constexpr std::int64_t kNone = -1;
+using Bits = std::uint64_t;
+constexpr Bits kLiteralBits = 9;
+constexpr Bits kMatchBits = 17;
+constexpr Bits kUnreachable = std::numeric_limits<Bits>::max() / 2;
+constexpr std::uint8_t kLiteral = 1;  // an edge's length: 1 for a literal, else the match length
 
-// The input seen as the decoder's window sees it: 4096 blanks, then the data. A match may reach
-// back into the blanks.
-class History {
+Bits EdgeBits(std::uint32_t length) { return length == kLiteral ? kLiteralBits : kMatchBits; }
+
+// Edges the parse must not take: at one position, a bit per length (bit 1 the literal).
+struct Ban {
+    std::uint32_t position;
+    std::uint32_t lengths;
+};
+
+class Bans {
 public:
-    explicit History(std::span<const std::uint8_t> input) : bytes_(kWindowSize, kWindowFill) {
-        bytes_.insert(bytes_.end(), input.begin(), input.end());
-        head_.assign(std::size_t{1} << kHashBits, kNone);
-        previous_.assign(bytes_.size(), kNone);
+    bool empty() const { return bans_.empty(); }
+    std::uint32_t At(std::uint32_t position) const {
+        const auto it = std::lower_bound(bans_.begin(), bans_.end(), position,
+                                         [](const Ban& ban, std::uint32_t p) { return ban.position < p; });
+        return it != bans_.end() && it->position == position ? it->lengths : 0;
     }
-    std::size_t size() const { return bytes_.size(); }
-    std::uint8_t operator[](std::size_t i) const { return bytes_[i]; }
-
-    void Insert(std::size_t at) {
-        if (at + kMinMatch > bytes_.size()) return;
-        const std::size_t h = Hash(at);
-        previous_[at] = head_[h];
-        head_[h] = static_cast<std::int64_t>(at);
+    bool Banned(std::uint32_t position, std::uint32_t length) const { return At(position) >> length & 1; }
+    void Add(std::uint32_t position, std::uint32_t length) {
+        auto it = std::lower_bound(bans_.begin(), bans_.end(), position,
+                                   [](const Ban& ban, std::uint32_t p) { return ban.position < p; });
+        if (it == bans_.end() || it->position != position) it = bans_.insert(it, Ban{position, 0});
+        it->lengths |= 1u << length;
     }
 
-    // The longest earlier occurrence of the bytes at `at`, within the window.
-    void LongestMatch(std::size_t at, std::size_t* length, std::size_t* from) const {
-        *length = 0;
-        if (at + kMinMatch > bytes_.size()) return;
-        const std::size_t limit = std::min(kMaxMatch, bytes_.size() - at);
-        std::size_t steps = 0;
-        for (std::int64_t candidate = head_[Hash(at)]; candidate != kNone && steps < kChainLimit;
-             candidate = previous_[static_cast<std::size_t>(candidate)], ++steps) {
-            const auto c = static_cast<std::size_t>(candidate);
-            if (at - c > kWindowSize) break;
-            std::size_t n = 0;
-            while (n < limit && bytes_[c + n] == bytes_[at + n]) ++n;
-            if (n > *length) {
-                *length = n;
-                *from = c;
-                if (n == limit) break;
-            }
+private:
+    std::vector<Ban> bans_;  // sorted by position
+};
+
+// One item of an encoded parse and where its bytes and its flag byte went.
+struct PlacedItem {
+    std::uint32_t position;
+    std::uint8_t length;
+    std::size_t flagOffset;
+    std::size_t begin;
+    std::size_t end;
+};
+
+class Parser {
+public:
+    explicit Parser(std::span<const std::uint8_t> input)
+        : input_(input), matches_(FindLongestMatches(input)), size_(static_cast<std::uint32_t>(input.size())) {}
+
+    // The cheapest parse from every position to the end: toEnd_ and the first edge, choice_.
+    void SolveBackward(const Bans& bans) {
+        toEnd_.assign(size_ + 1, 0);
+        choice_.assign(size_, kLiteral);
+        if (bans.empty()) {
+            SolveBackwardFreely();
+        } else {
+            for (std::uint32_t i = size_; i-- > 0;) ChooseAt(i, bans.At(i));
         }
     }
 
-private:
-    std::size_t Hash(std::size_t at) const {
-        const std::uint32_t v = bytes_[at] | bytes_[at + 1] << 8 | bytes_[at + 2] << 16;
-        return (v * 2654435761u) >> (32 - kHashBits);
-    }
-    std::vector<std::uint8_t> bytes_;
-    std::vector<std::int64_t> head_;
-    std::vector<std::int64_t> previous_;
-};
-
-// Flag bytes and items, eight items to a flag byte.
-class Writer {
-public:
-    explicit Writer(std::vector<std::uint8_t>* out) : out_(out) {}
-    void Literal(std::uint8_t byte) {
-        Begin();
-        (*out_)[flagAt_] |= static_cast<std::uint8_t>(1u << count_++);
-        out_->push_back(byte);
-    }
-    void Match(std::size_t windowPosition, std::size_t length) {
-        Begin();
-        ++count_;
-        out_->push_back(static_cast<std::uint8_t>(windowPosition & 0xFF));
-        out_->push_back(static_cast<std::uint8_t>((windowPosition >> 4 & 0xF0) | (length - kMinMatch)));
+    // The cheapest parse from the start to every position.
+    void SolveForward(const Bans& bans) {
+        fromStart_.assign(size_ + 1, kUnreachable);
+        fromStart_[0] = 0;
+        for (std::uint32_t i = 0; i < size_; ++i) {
+            const Bits here = fromStart_[i];
+            if (here >= kUnreachable) continue;
+            const std::uint32_t banned = bans.At(i);
+            if (!(banned >> kLiteral & 1)) fromStart_[i + 1] = std::min(fromStart_[i + 1], here + kLiteralBits);
+            for (std::uint32_t length = kMinMatch; length <= matches_.length[i]; ++length)
+                if (!(banned >> length & 1)) fromStart_[i + length] = std::min(fromStart_[i + length], here + kMatchBits);
+        }
     }
 
-private:
-    void Begin() {
-        if (count_ < 8) return;
-        flagAt_ = out_->size();
-        out_->push_back(0);
-        count_ = 0;
+    // The cheapest parse that avoids the edge at position with length, given both solutions:
+    // every such parse crosses the gap after position on some other edge.
+    Bits CostWithout(std::uint32_t position, std::uint32_t length, const Bans& bans) const {
+        Bits best = kUnreachable;
+        const std::uint32_t first = position >= kMaxMatch ? position - (kMaxMatch - 1) : 0;
+        for (std::uint32_t from = first; from <= position; ++from) {
+            if (fromStart_[from] >= kUnreachable) continue;
+            const std::uint32_t banned = bans.At(from);
+            auto consider = [&](std::uint32_t l) {
+                if (from + l <= position || (from == position && l == length) || (banned >> l & 1)) return;
+                best = std::min(best, fromStart_[from] + EdgeBits(l) + toEnd_[from + l]);
+            };
+            consider(kLiteral);
+            for (std::uint32_t l = kMinMatch; l <= matches_.length[from]; ++l) consider(l);
+        }
+        return best;
     }
-    std::vector<std::uint8_t>* out_;
-    std::size_t flagAt_ = 0;
-    int count_ = 8;
+
+    Bits bits() const { return toEnd_[0]; }
+
+    // Writes the header and the chosen parse; records each item's place when asked.
+    std::vector<std::uint8_t> Encode(std::uint8_t lastNameChar, std::vector<PlacedItem>* placed) const {
+        std::vector<std::uint8_t> out(kHeaderSize + (bits() + 7) / 8);
+        PutHeader(Header{kModeA, lastNameChar, size_}, out.data());
+        std::uint8_t* const data = out.data();
+        std::size_t at = kHeaderSize;
+        std::size_t flagAt = 0;
+        int itemsInGroup = 8;
+        for (std::uint32_t i = 0; i < size_;) {
+            if (itemsInGroup == 8) {
+                flagAt = at++;
+                data[flagAt] = 0;
+                itemsInGroup = 0;
+            }
+            const std::uint32_t length = choice_[i];
+            const std::size_t begin = at;
+            if (length == kLiteral) {
+                data[flagAt] |= static_cast<std::uint8_t>(1u << itemsInGroup);
+                data[at++] = input_[i];
+            } else {
+                // Input byte i sits at window position (kWindowStart + i) mod kWindowSize.
+                const std::uint32_t source = (kWindowStart + i - matches_.distance[i]) & (kWindowSize - 1);
+                data[at++] = static_cast<std::uint8_t>(source);
+                data[at++] = static_cast<std::uint8_t>((source >> 4 & 0xF0) | (length - kMinMatch));
+            }
+            if (placed != nullptr) placed->push_back(PlacedItem{i, static_cast<std::uint8_t>(length), flagAt, begin, at});
+            ++itemsInGroup;
+            i += length;
+        }
+        return out;
+    }
+
+private:
+    // The same choice as ChooseAt's without bans, in constant time per position. The match edges
+    // from i end in [i + kMinMatch, i + length[i]], and as i falls both ends fall too: the end
+    // because a match at i continues at i + 1, one shorter. So the cheapest end is the last of a
+    // queue of candidate ends whose costs fall towards the far end; among equal costs the farther
+    // end stays, as in ChooseAt.
+    void SolveBackwardFreely() {
+        std::uint32_t queue[kMaxMatch + 2];  // ends, nearest first; a ring over kQueueSlots
+        constexpr std::uint32_t kQueueSlots = kMaxMatch + 2;
+        std::uint32_t head = 0;  // slot of the nearest end
+        std::uint32_t count = 0;
+        std::uint32_t nextToAdd = size_;  // ends above this are in the queue or were dropped
+        for (std::uint32_t i = size_; i-- > 0;) {
+            Bits best = toEnd_[i + 1] + kLiteralBits;
+            std::uint8_t choice = kLiteral;
+            const std::uint32_t longest = matches_.length[i];
+            if (longest >= kMinMatch) {
+                const std::uint32_t farEnd = i + longest;
+                while (count > 0 && queue[(head + count - 1) % kQueueSlots] > farEnd) --count;
+                for (; nextToAdd >= i + kMinMatch && nextToAdd > i; --nextToAdd) {
+                    if (nextToAdd > farEnd) continue;
+                    const Bits cost = toEnd_[nextToAdd];
+                    while (count > 0 && toEnd_[queue[head]] > cost) {
+                        head = (head + 1) % kQueueSlots;
+                        --count;
+                    }
+                    head = (head + kQueueSlots - 1) % kQueueSlots;
+                    queue[head] = nextToAdd;
+                    ++count;
+                }
+                const std::uint32_t end = queue[(head + count - 1) % kQueueSlots];
+                if (toEnd_[end] + kMatchBits < best) {
+                    best = toEnd_[end] + kMatchBits;
+                    choice = static_cast<std::uint8_t>(end - i);
+                }
+            } else {
+                count = 0;
+                nextToAdd = std::min<std::uint32_t>(nextToAdd, i + kMinMatch - 1);
+            }
+            toEnd_[i] = best;
+            choice_[i] = choice;
+        }
+    }
+
+    void ChooseAt(std::uint32_t i, std::uint32_t banned) {
+        Bits best = banned >> kLiteral & 1 ? kUnreachable : toEnd_[i + 1] + kLiteralBits;
+        std::uint8_t choice = kLiteral;
+        // Longest first: on a tie the longer match wins, fewer items to decode.
+        for (std::uint32_t length = matches_.length[i]; length >= kMinMatch; --length) {
+            const Bits cost = toEnd_[i + length] + kMatchBits;
+            if (cost < best && !(banned >> length & 1)) {
+                best = cost;
+                choice = static_cast<std::uint8_t>(length);
+            }
+        }
+        toEnd_[i] = std::min(best, kUnreachable);
+        choice_[i] = choice;
+    }
+
+    std::span<const std::uint8_t> input_;
+    LongestMatches matches_;
+    std::uint32_t size_;
+    std::vector<Bits> toEnd_;
+    std::vector<std::uint8_t> choice_;
+    std::vector<Bits> fromStart_;
 };
+
+// The edge whose removal costs least among those that wrote the run's bytes or its flag bytes.
+std::optional<PlacedItem> CheapestBreak(const Parser& parser, const Bans& bans, const std::vector<PlacedItem>& placed,
+                                 std::size_t runBegin) {
+    const std::size_t runEnd = runBegin + kMarkerRunLength;
+    std::optional<PlacedItem> best;
+    Bits bestBits = kUnreachable;
+    for (const PlacedItem& item : placed) {
+        const bool bytesInRun = item.begin < runEnd && item.end > runBegin;
+        const bool flagInRun = item.flagOffset >= runBegin && item.flagOffset < runEnd;
+        if (!bytesInRun && !flagInRun) continue;
+        const Bits bits = parser.CostWithout(item.position, item.length, bans);
+        if (bits < bestBits) {
+            bestBits = bits;
+            best = item;
+        }
+    }
+    return best;
+}
 
 }  // namespace
 
-std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> input, std::uint8_t lastNameChar) {
-    std::vector<std::uint8_t> out(kHeaderSize);
-    Header header;
-    header.lastNameChar = lastNameChar;
-    header.length = static_cast<std::uint32_t>(input.size());
-    PutHeader(header, out.data());
-
-    History history(input);
-    for (std::size_t i = 0; i < kWindowSize; ++i) history.Insert(i);
-    Writer writer(&out);
-    std::size_t at = kWindowSize;
-    while (at < history.size()) {
-        std::size_t length = 0;
-        std::size_t from = 0;
-        history.LongestMatch(at, &length, &from);
-        if (length < kMinMatch) {
-            writer.Literal(history[at]);
-            history.Insert(at++);
-            continue;
-        }
-        // Window position of the source: data byte i sits at (kWindowStart + i) mod 4096.
-        writer.Match((from - kWindowSize + kWindowStart) & (kWindowSize - 1), length);
-        for (std::size_t end = at + length; at < end; ++at) history.Insert(at);
+std::optional<std::size_t> FindMarkerRun(std::span<const std::uint8_t> bytes) {
+    std::size_t matched = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // The run's bytes all differ, so a broken run can only restart at a 0x00.
+        matched = bytes[i] == matched ? matched + 1 : (bytes[i] == 0 ? 1 : 0);
+        if (matched == kMarkerRunLength) return i + 1 - kMarkerRunLength;
     }
-    return out;
+    return std::nullopt;
+}
+
+std::vector<std::uint8_t> CompressOptimal(std::span<const std::uint8_t> input, std::uint8_t lastNameChar) {
+    Parser parser(input);
+    parser.SolveBackward(Bans{});
+    return parser.Encode(lastNameChar, nullptr);
+}
+
+std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> input, std::uint8_t lastNameChar) {
+    Parser parser(input);
+    Bans bans;
+    for (;;) {
+        parser.SolveBackward(bans);
+        std::vector<std::uint8_t> out = parser.Encode(lastNameChar, nullptr);
+        const std::optional<std::size_t> run = FindMarkerRun(out);
+        if (!run) return out;
+        // Rare: take the next best parse at that spot and look again, since the change moves the
+        // bytes after it. An all-literal stretch holds a 0xFF flag byte every nine bytes, so the
+        // bans always run out of runs before they run out of parses.
+        std::vector<PlacedItem> placed;
+        parser.Encode(lastNameChar, &placed);
+        parser.SolveForward(bans);
+        const std::optional<PlacedItem> edge = CheapestBreak(parser, bans, placed, *run);
+        if (!edge) throw std::runtime_error("SZDD: no parse without a marker run");
+        bans.Add(edge->position, edge->length);
+    }
 }
 
 }  // namespace szdd

@@ -1,4 +1,10 @@
-// The SZDD expander: streaming through a fixed window, and a whole-file variant over memory.
+// The SZDD expander: streaming through a fixed buffer, and a whole-file variant over memory.
+//
+// Output goes into one straight buffer that keeps the last kWindowSize bytes in front of it (at
+// first the window's blanks), so a match is a copy from a fixed distance back. When the buffer
+// fills, its new bytes go to the sink and the last kWindowSize bytes move to the front. Whole
+// groups (a flag byte and eight items) decode without per-byte checks while enough input, room and
+// expected length remain; the rest, near the ends, goes item by item with every check.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -10,130 +16,212 @@ namespace szdd {
 namespace {
 
 constexpr std::size_t kInputBlock = 64 * 1024;
-constexpr std::size_t kWindowMask = kWindowSize - 1;
+constexpr std::size_t kOutputBlock = 256 * 1024;
+constexpr std::size_t kCopySlack = 32;  // a match copies kMaxMatch bytes whatever its length
+constexpr std::size_t kGroupInput = 1 + 8 * 2;
+constexpr std::size_t kGroupOutput = 8 * kMaxMatch;
+constexpr std::size_t kTrailingSlack = 8;
 
-// Input bytes one at a time from a refilled block.
-class Input {
+// Input bytes from a block that is refilled on demand, keeping what is left of the old one.
+class Reader {
 public:
-    explicit Input(const Stream& stream) : stream_(stream) {}
-    // false at the end of the data; failed() tells a read failure from the end.
-    bool Next(std::uint8_t* byte) {
-        if (position_ == filled_ && !Refill()) return false;
-        *byte = block_[position_++];
-        return true;
+    explicit Reader(const Stream& stream) : stream_(stream) {}
+
+    // Makes at least `wanted` bytes available unless the data end first; returns how many are.
+    std::size_t Ensure(std::size_t wanted) {
+        while (available() < wanted && !ended_) {
+            const std::size_t left = available();
+            std::memmove(block_, next_, left);
+            next_ = block_;
+            end_ = block_ + left;
+            const long got = stream_.read(stream_.context, block_ + left, sizeof block_ - left);
+            if (got <= 0) {
+                ended_ = true;
+                failed_ = got < 0;
+            } else {
+                end_ += got;
+            }
+        }
+        return available();
     }
+    std::size_t available() const { return static_cast<std::size_t>(end_ - next_); }
+    const std::uint8_t*& next() { return next_; }
     bool failed() const { return failed_; }
 
 private:
-    bool Refill() {
-        const long got = stream_.read(stream_.context, block_, kInputBlock);
-        if (got <= 0) {
-            failed_ = got < 0;
-            return false;
-        }
-        filled_ = static_cast<std::size_t>(got);
-        position_ = 0;
-        return true;
-    }
     const Stream& stream_;
     std::uint8_t block_[kInputBlock];
-    std::size_t filled_ = 0;
-    std::size_t position_ = 0;
+    const std::uint8_t* next_ = block_;
+    const std::uint8_t* end_ = block_;
+    bool ended_ = false;
     bool failed_ = false;
 };
 
-// The window doubles as the output buffer: each time it wraps, the bytes since the last flush go
-// to the sink.
-class Output {
+class Writer {
 public:
-    Output(const Stream& stream, std::uint64_t limit) : stream_(stream), limit_(limit) {
-        std::memset(window_, kWindowFill, sizeof window_);
+    explicit Writer(const Stream& stream) : stream_(stream) {
+        std::memset(buffer_, kWindowFill, kWindowSize);
     }
-    std::uint8_t At(std::size_t position) const { return window_[position & kWindowMask]; }
-    bool full() const { return produced_ == limit_; }
-    // false once the header's length is reached or a write failed.
-    bool Put(std::uint8_t byte) {
-        if (full()) return false;
-        window_[position_] = byte;
-        position_ = (position_ + 1) & kWindowMask;
-        ++produced_;
-        return position_ != flushedUpTo_ || Flush();
-    }
-    bool Flush() {
-        // Bytes from flushedUpTo_ up to position_, in one or two pieces of the ring.
-        std::size_t pending = static_cast<std::size_t>(produced_ - delivered_);
-        while (pending > 0) {
-            const std::size_t piece = std::min(pending, kWindowSize - flushedUpTo_);
-            if (!stream_.write(stream_.context, window_ + flushedUpTo_, piece)) {
-                writeFailed_ = true;
-                return false;
-            }
-            flushedUpTo_ = (flushedUpTo_ + piece) & kWindowMask;
-            delivered_ += piece;
-            pending -= piece;
-        }
+
+    // Room for at least `wanted` more bytes, sliding the buffer when needed; false if a write failed.
+    bool MakeRoom(std::size_t wanted) {
+        if (static_cast<std::size_t>(bufferEnd() - out_) >= wanted) return true;
+        if (!Flush()) return false;
+        std::memmove(buffer_, out_ - kWindowSize, kWindowSize);
+        discarded_ += static_cast<std::uint64_t>(out_ - buffer_) - kWindowSize;
+        out_ = buffer_ + kWindowSize;
+        flushed_ = out_;
         return true;
     }
-    std::uint64_t produced() const { return produced_; }
+    bool Flush() {
+        if (out_ == flushed_) return true;
+        if (!stream_.write(stream_.context, flushed_, static_cast<std::size_t>(out_ - flushed_))) return false;
+        delivered_ += static_cast<std::uint64_t>(out_ - flushed_);
+        flushed_ = out_;
+        return true;
+    }
+    // The window position that the next byte takes.
+    std::size_t windowPosition() const { return (kWindowStart + produced()) & (kWindowSize - 1); }
+    std::uint64_t produced() const { return discarded_ + static_cast<std::uint64_t>(out_ - buffer_) - kWindowSize; }
     std::uint64_t delivered() const { return delivered_; }
-    bool writeFailed() const { return writeFailed_; }
+    std::uint8_t*& out() { return out_; }
+    std::size_t room() { return static_cast<std::size_t>(bufferEnd() - out_); }
 
 private:
+    std::uint8_t* bufferEnd() { return buffer_ + kWindowSize + kOutputBlock; }
     const Stream& stream_;
-    std::uint8_t window_[kWindowSize];
-    std::size_t position_ = kWindowStart;
-    std::size_t flushedUpTo_ = kWindowStart;
-    std::uint64_t produced_ = 0;
+    std::uint8_t buffer_[kWindowSize + kOutputBlock + kCopySlack];
+    std::uint8_t* out_ = buffer_ + kWindowSize;
+    std::uint8_t* flushed_ = out_;
+    std::uint64_t discarded_ = 0;
     std::uint64_t delivered_ = 0;
-    std::uint64_t limit_;
-    bool writeFailed_ = false;
 };
 
-// COMPRESS may leave a few bytes behind the last item of a small file (a flag byte and a stray
-// literal); more than this beyond the header's length means the header is wrong.
-constexpr int kTrailingSlack = 8;
-
-Status CheckTrailing(Input& in, int alreadyRead) {
-    std::uint8_t ignored = 0;
-    int trailing = alreadyRead;
-    while (trailing <= kTrailingSlack && in.Next(&ignored)) ++trailing;
-    return trailing > kTrailingSlack ? Status::tooLong : Status::ok;
+// How far back a match's window position lies from the next byte's: 1 to kWindowSize.
+inline std::size_t DistanceBack(std::size_t nextPosition, std::size_t source) {
+    return ((nextPosition - source - 1) & (kWindowSize - 1)) + 1;
 }
 
-Status Decode(Input& in, Output& out) {
-    std::uint8_t flags = 0;
-    for (;;) {
-        if (!in.Next(&flags)) return Status::ok;
-        for (int bit = 0; bit < 8; ++bit, flags >>= 1) {
-            std::uint8_t first = 0;
-            if (!in.Next(&first)) return Status::ok;
-            if (out.full()) return CheckTrailing(in, bit == 0 ? 2 : 1);
-            if (flags & 1) {
-                out.Put(first);
-                continue;
-            }
-            std::uint8_t second = 0;
-            if (!in.Next(&second)) return Status::truncated;
-            const std::size_t from = first | static_cast<std::size_t>(second & 0xF0) << 4;
-            const std::size_t length = (second & 0x0F) + kMinMatch;
-            for (std::size_t i = 0; i < length; ++i)
-                if (!out.Put(out.At(from + i))) return out.full() ? Status::tooLong : Status::ok;
-        }
+// Copies kMaxMatch bytes from distance back, byte by byte where source and copy overlap, so that
+// a short distance repeats the bytes as the format has it.
+inline void CopyMatch(std::uint8_t* out, std::size_t distance) {
+    const std::uint8_t* from = out - distance;
+    if (distance >= 16) {
+        std::memcpy(out, from, 16);
+        std::memcpy(out + 16, from + 16, 2);
+    } else if (distance == 1) {
+        std::memset(out, *from, kMaxMatch);
+    } else {
+        for (std::size_t i = 0; i < kMaxMatch; ++i) out[i] = from[i];
     }
 }
+
+class Decoder {
+public:
+    Decoder(const Header& header, const Stream& stream) : length_(header.length), reader_(stream), writer_(stream) {}
+
+    Result Run() {
+        Status status = Decode();
+        // A failed read looks like the end of the data to Decode, which may then call it cut short.
+        if (status != Status::writeFailed && reader_.failed()) status = Status::readFailed;
+        if (status == Status::ok && !writer_.Flush()) status = Status::writeFailed;
+        if (status == Status::ok && writer_.produced() < length_) status = Status::truncated;
+        return {status, writer_.delivered()};
+    }
+
+private:
+    Status Decode() {
+        unsigned flags = 0;
+        int itemsLeft = 0;  // in the current group
+        for (;;) {
+            if (itemsLeft == 0) {
+                if (!FastGroups()) return Status::writeFailed;
+                if (reader_.Ensure(1) == 0) return Status::ok;
+                flags = *reader_.next()++;
+                itemsLeft = 8;
+            }
+            if (reader_.Ensure(1) == 0) return Status::ok;
+            if (writer_.produced() == length_) return SkipTrailing(itemsLeft == 8 ? 1 : 0);
+            --itemsLeft;
+            const bool literal = flags & 1;
+            flags >>= 1;
+            if (literal) {
+                if (!writer_.MakeRoom(1)) return Status::writeFailed;
+                *writer_.out()++ = *reader_.next()++;
+                continue;
+            }
+            if (reader_.Ensure(2) < 2) return Status::truncated;
+            const std::uint8_t* item = reader_.next();
+            reader_.next() += 2;
+            const std::size_t distance = DistanceBack(writer_.windowPosition(), item[0] | (item[1] & 0xF0u) << 4);
+            const std::size_t matchLength = (item[1] & 0x0F) + kMinMatch;
+            for (std::size_t i = 0; i < matchLength; ++i) {
+                if (writer_.produced() == length_) return Status::tooLong;
+                if (!writer_.MakeRoom(1)) return Status::writeFailed;
+                std::uint8_t*& out = writer_.out();
+                *out = *(out - distance);
+                ++out;
+            }
+        }
+    }
+
+    // Past the header's length: COMPRESS may leave a few bytes behind the last item of a small
+    // file (a flag byte and a stray literal); more than that means the header is wrong.
+    Status SkipTrailing(std::size_t alreadyRead) {
+        std::size_t trailing = alreadyRead;
+        while (trailing <= kTrailingSlack && reader_.Ensure(1) > 0) {
+            ++reader_.next();
+            ++trailing;
+        }
+        return trailing > kTrailingSlack ? Status::tooLong : Status::ok;
+    }
+
+    // Decodes whole groups while a full one fits in the input at hand, the room, and the length
+    // still expected; false if a write failed.
+    bool FastGroups() {
+        for (;;) {
+            const std::uint64_t remaining = length_ - writer_.produced();
+            if (remaining < kGroupOutput) return true;
+            if (reader_.Ensure(kGroupInput) < kGroupInput) return true;
+            if (!writer_.MakeRoom(kGroupOutput + kCopySlack)) return false;
+            const std::uint8_t*& in = reader_.next();
+            std::uint8_t*& out = writer_.out();
+            // The last starts from which a whole group surely fits.
+            const std::uint8_t* const inLimit = in + (reader_.available() - kGroupInput);
+            std::uint8_t* const outLimit =
+                out + std::min<std::uint64_t>(remaining - kGroupOutput, writer_.room() - kGroupOutput - kCopySlack);
+            std::size_t position = writer_.windowPosition();
+            while (in <= inLimit && out <= outLimit) {
+                unsigned flags = *in++;
+                std::uint8_t* const groupStart = out;
+                for (int item = 0; item < 8; ++item, flags >>= 1) {
+                    if (flags & 1) {
+                        *out++ = *in++;
+                        continue;
+                    }
+                    const std::size_t next = (position + static_cast<std::size_t>(out - groupStart)) & (kWindowSize - 1);
+                    const std::size_t distance = DistanceBack(next, in[0] | (in[1] & 0xF0u) << 4);
+                    const std::size_t matchLength = (in[1] & 0x0F) + kMinMatch;
+                    in += 2;
+                    CopyMatch(out, distance);
+                    out += matchLength;
+                }
+                position = (position + static_cast<std::size_t>(out - groupStart)) & (kWindowSize - 1);
+            }
+        }
+    }
+
+    std::uint64_t length_;
+    Reader reader_;
+    Writer writer_;
+};
 
 }  // namespace
 
 Result ExpandData(const Header& header, const Stream& stream) {
     if (header.mode != kModeA) return {Status::unknownMode, 0};
-    auto in = std::make_unique<Input>(stream);
-    auto out = std::make_unique<Output>(stream, header.length);
-    Status status = Decode(*in, *out);
-    if (!out->writeFailed()) out->Flush();
-    if (out->writeFailed()) status = Status::writeFailed;
-    else if (in->failed()) status = Status::readFailed;
-    else if (status == Status::ok && out->produced() < header.length) status = Status::truncated;
-    return {status, out->delivered()};
+    auto decoder = std::make_unique<Decoder>(header, stream);
+    return decoder->Run();
 }
 
 namespace {
@@ -153,9 +241,14 @@ long ReadMemory(void* context, std::uint8_t* buffer, std::size_t size) {
 
 bool WriteMemory(void* context, const std::uint8_t* data, std::size_t size) {
     auto* memory = static_cast<MemoryStream*>(context);
-    memory->out->insert(memory->out->end(), data, data + size);
+    const std::size_t at = memory->out->size();
+    memory->out->resize(at + size);
+    std::memcpy(memory->out->data() + at, data, size);
     return true;
 }
+
+// No SZDD data expand more than this: eight 18-byte matches from 17 bytes.
+constexpr std::uint64_t kMostExpansion = 9;
 
 }  // namespace
 
@@ -163,6 +256,7 @@ Result Expand(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out
     Header header;
     out->clear();
     if (!ParseHeader(file, &header)) return {Status::notSzdd, 0};
+    out->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(header.length, kMostExpansion * file.size())));
     MemoryStream memory{file.subspan(kHeaderSize), out};
     return ExpandData(header, Stream{&memory, ReadMemory, WriteMemory});
 }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -23,6 +24,9 @@ constexpr std::size_t kWindowStart = kWindowSize - 16;
 constexpr std::uint8_t kWindowFill = ' ';
 constexpr std::size_t kMinMatch = 3;
 constexpr std::size_t kMaxMatch = 18;
+// The package frames the SZDD file with markers, the bytes 0x00 to 0xFF; the installer's scan
+// compares the first 255 of them, so a run of 0x00 to 0xFE in the file would pass for a marker.
+constexpr std::size_t kMarkerRunLength = 255;
 
 struct Header {
     std::uint8_t mode = kModeA;
@@ -61,14 +65,25 @@ struct Stream {
 };
 
 // Expands the data that follow a header, which the caller has already read. Memory stays fixed
-// (one window, one input block) whatever the header claims; output stops at the header's length.
-// A few stray bytes beyond it are ignored, as COMPRESS leaves them behind small files.
+// (one window and one block each way) whatever the header claims; output stops at the header's
+// length. A few stray bytes beyond it are ignored, as COMPRESS leaves them behind small files.
 Result ExpandData(const Header& header, const Stream& stream);
 
-// Expands a whole SZDD file held in memory.
+// Expands a whole SZDD file held in memory. The output grows with the data actually decoded, never
+// with what the header claims alone.
 Result Expand(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out);
 
-// Compresses into a whole SZDD file, header included.
+// Compresses into a whole SZDD file, header included: the smallest file the format allows among
+// those without a marker run anywhere in them, so that any input makes a working package. Equal
+// to CompressOptimal's file except where that one holds a run. Throws std::length_error for an
+// input the 32-bit length field cannot state.
 std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> input, std::uint8_t lastNameChar = 0);
+
+// The smallest SZDD file for the input, marker runs or not: the optimal parse, where a literal
+// costs 9 bits and a match 17. For measuring, and for comparing Compress against.
+std::vector<std::uint8_t> CompressOptimal(std::span<const std::uint8_t> input, std::uint8_t lastNameChar = 0);
+
+// The offset of the first run of the kMarkerRunLength bytes 0x00, 0x01, ... 0xFE, if any.
+std::optional<std::size_t> FindMarkerRun(std::span<const std::uint8_t> bytes);
 
 }  // namespace szdd

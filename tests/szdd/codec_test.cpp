@@ -1,0 +1,335 @@
+// The SZDD codec on its own: optimal size against a brute-force reference, marker runs, and the
+// expander's answers to whole, cut, damaged and hostile files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "szdd/szdd.h"
+#include "tests/szdd/corpus.h"
+
+namespace {
+
+using szdd_corpus::Bytes;
+
+// The size of the smallest SZDD file for the input, found the slow and obvious way: every
+// distance of the window tried at every position, then the shortest path in bits.
+std::size_t ReferenceOptimalSize(const Bytes& input) {
+    Bytes text(szdd::kWindowSize, szdd::kWindowFill);
+    text.insert(text.end(), input.begin(), input.end());
+    const std::size_t n = input.size();
+    std::vector<std::uint64_t> bits(n + 1, 0);
+    for (std::size_t i = n; i-- > 0;) {
+        const std::size_t at = szdd::kWindowSize + i;
+        std::size_t longest = 0;
+        for (std::size_t distance = 1; distance <= szdd::kWindowSize; ++distance) {
+            std::size_t length = 0;
+            while (length < szdd::kMaxMatch && i + length < n && text[at - distance + length] == text[at + length]) ++length;
+            longest = std::max(longest, length);
+        }
+        bits[i] = bits[i + 1] + 9;
+        for (std::size_t length = szdd::kMinMatch; length <= longest; ++length) bits[i] = std::min(bits[i], bits[i + length] + 17);
+    }
+    return szdd::kHeaderSize + (bits[0] + 7) / 8;
+}
+
+Bytes ExpandOrFail(const Bytes& file) {
+    Bytes out;
+    const szdd::Result result = szdd::Expand(file, &out);
+    EXPECT_EQ(result.status, szdd::Status::ok) << szdd::Describe(result.status);
+    return out;
+}
+
+TEST(SzddCodec, EveryCorpusFileComesBackWholeFromAMarkerFreeFile) {
+    for (const auto& entry : szdd_corpus::Corpus()) {
+        SCOPED_TRACE(entry.name);
+        const Bytes file = szdd::Compress(entry.bytes, 'x');
+        szdd::Header header;
+        ASSERT_TRUE(szdd::ParseHeader(file, &header));
+        EXPECT_EQ(header.mode, szdd::kModeA);
+        EXPECT_EQ(header.lastNameChar, 'x');
+        EXPECT_EQ(header.length, entry.bytes.size());
+        EXPECT_FALSE(szdd::FindMarkerRun(file).has_value());
+        EXPECT_EQ(ExpandOrFail(file), entry.bytes);
+        EXPECT_EQ(szdd::Compress(entry.bytes, 'x'), file) << "output differs between runs";
+    }
+}
+
+TEST(SzddCodec, SizeIsTheBruteForceOptimum) {
+    std::vector<Bytes> inputs = {{}, {'a'}, {'a', 'a', 'a'}, Bytes(40, ' '), Bytes(5000, 'z'),
+                                 szdd_corpus::Repeats(4095, 2), szdd_corpus::Repeats(4096, 2),
+                                 szdd_corpus::Repeats(4097, 2)};
+    std::mt19937 random(11);
+    // Few distinct bytes make many overlapping matches of every length; blanks reach into the
+    // window's initial content.
+    for (int k = 0; k < 24; ++k) {
+        Bytes bytes(random() % 6000);
+        const unsigned alphabet = 1 + random() % 4;
+        for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random() % 5 == 0 ? ' ' : 'a' + random() % alphabet);
+        inputs.push_back(std::move(bytes));
+    }
+    for (const Bytes& input : inputs) {
+        SCOPED_TRACE("input of " + std::to_string(input.size()) + " bytes");
+        const Bytes file = szdd::Compress(input);
+        EXPECT_EQ(file.size(), ReferenceOptimalSize(input));
+        EXPECT_EQ(ExpandOrFail(file), input);
+    }
+}
+
+TEST(SzddCodec, OptimumOfTheRealPeIsKnown) {
+    const Bytes pe = szdd_corpus::ReadIfPresent(szdd_corpus::kPePath);
+    if (pe.empty()) GTEST_SKIP() << szdd_corpus::kPePath << " absent (package gcc-mingw-w64-i686-posix-runtime)";
+    // mscompress makes 639,283 bytes of it.
+    EXPECT_EQ(szdd::CompressOptimal(pe).size(), 615453u);
+}
+
+TEST(SzddMarkerRun, FoundWhereverItStartsAndOnlyWhenWhole) {
+    Bytes run(szdd::kMarkerRunLength);
+    for (std::size_t i = 0; i < run.size(); ++i) run[i] = static_cast<std::uint8_t>(i);
+    auto with = [&](Bytes before, std::size_t runBytes, Bytes after) {
+        before.insert(before.end(), run.begin(), run.begin() + static_cast<long>(runBytes));
+        before.insert(before.end(), after.begin(), after.end());
+        return before;
+    };
+    EXPECT_EQ(szdd::FindMarkerRun(run), 0u);
+    EXPECT_EQ(szdd::FindMarkerRun(with({7, 7}, 255, {0xFF})), 2u);
+    EXPECT_EQ(szdd::FindMarkerRun(with({0, 1, 2}, 255, {})), 3u) << "a broken start must not hide the run";
+    EXPECT_EQ(szdd::FindMarkerRun(with({0, 1, 0, 0}, 255, {})), 4u);
+    EXPECT_FALSE(szdd::FindMarkerRun(with({}, 254, {0x00})).has_value());
+    EXPECT_FALSE(szdd::FindMarkerRun(with({}, 254, {})).has_value());
+}
+
+// Bytes whose three-byte strings all differ and hold no blank: nothing in them can be a match.
+Bytes Unmatchable(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<bool> seen(1 << 24);
+    Bytes bytes;
+    while (bytes.size() < size) {
+        const auto byte = static_cast<std::uint8_t>(random());
+        if (byte == ' ') continue;
+        if (bytes.size() >= 2) {
+            const std::size_t key = bytes[bytes.size() - 2] << 16 | bytes[bytes.size() - 1] << 8 | byte;
+            if (seen[key]) continue;
+            seen[key] = true;
+        }
+        bytes.push_back(byte);
+    }
+    return bytes;
+}
+
+// A data stream that spells the run, if one can be built behind `literals` unmatchable literals:
+// they fill the window, then come groups whose flag bytes, literals and match bytes count up 0x00,
+// 0x01, ... 0xFE. Each match must copy from the unmatchable bytes alone, so that it is the only
+// match of its length; whether it does depends on where the window stands, so some prefix
+// lengths fail.
+std::optional<Bytes> StreamSpellingTheRun(const Bytes& unmatchable, std::size_t literals) {
+    Bytes stream;
+    for (std::size_t i = 0; i < literals; i += 8) {
+        stream.push_back(0xFF);
+        stream.insert(stream.end(), unmatchable.begin() + static_cast<long>(i), unmatchable.begin() + static_cast<long>(i + 8));
+    }
+    std::size_t produced = literals;
+    std::size_t filler = literals;
+    unsigned next = 0;
+    auto runOr = [&](std::uint8_t otherwise) { return next <= 0xFE ? static_cast<std::uint8_t>(next++) : otherwise; };
+    while (next <= 0xFE) {
+        const std::uint8_t flags = runOr(0);
+        stream.push_back(flags);
+        for (int bit = 0; bit < 8; ++bit) {
+            if (flags >> bit & 1) {
+                stream.push_back(runOr(unmatchable[filler++]));
+                ++produced;
+                continue;
+            }
+            const std::uint8_t first = runOr(0x00);
+            const std::uint8_t second = runOr(0x80);  // past the run: 3 bytes from window position 0x800
+            stream.insert(stream.end(), {first, second});
+            const std::size_t source = first | (second & 0xF0u) << 4;
+            const std::size_t length = (second & 0x0F) + szdd::kMinMatch;
+            const std::size_t back = ((szdd::kWindowStart + produced - source - 1) & (szdd::kWindowSize - 1)) + 1;
+            if (back > produced || produced - back + length > literals) return std::nullopt;
+            produced += length;
+        }
+    }
+    return stream;
+}
+
+Bytes InputWhoseOptimumHoldsARun() {
+    const Bytes unmatchable = Unmatchable(3 * szdd::kWindowSize, 3);
+    std::optional<Bytes> stream;
+    for (std::size_t literals = szdd::kWindowSize; !stream; literals += 8) stream = StreamSpellingTheRun(unmatchable, literals);
+    // Expand with a length no stream reaches, to learn the input's size.
+    struct Sink {
+        std::span<const std::uint8_t> in;
+        Bytes out;
+    } sink{*stream, {}};
+    const szdd::Stream io{&sink,
+                          [](void* c, std::uint8_t* buffer, std::size_t size) -> long {
+                              auto* s = static_cast<Sink*>(c);
+                              const std::size_t n = std::min(size, s->in.size());
+                              std::memcpy(buffer, s->in.data(), n);
+                              s->in = s->in.subspan(n);
+                              return static_cast<long>(n);
+                          },
+                          [](void* c, const std::uint8_t* data, std::size_t size) {
+                              auto* s = static_cast<Sink*>(c);
+                              s->out.insert(s->out.end(), data, data + size);
+                              return true;
+                          }};
+    szdd::ExpandData(szdd::Header{szdd::kModeA, 0, 0xFFFFFFFFu}, io);
+    return sink.out;
+}
+
+TEST(SzddMarkerRun, CompressorTakesTheNextBestParseWhereTheOptimumWouldHoldARun) {
+    const Bytes input = InputWhoseOptimumHoldsARun();
+    const Bytes optimal = szdd::CompressOptimal(input);
+    ASSERT_TRUE(szdd::FindMarkerRun(optimal).has_value()) << "the input no longer forces a run";
+    const Bytes safe = szdd::Compress(input);
+    EXPECT_FALSE(szdd::FindMarkerRun(safe).has_value());
+    EXPECT_EQ(ExpandOrFail(safe), input);
+    EXPECT_GE(safe.size(), optimal.size());
+    EXPECT_LE(safe.size(), optimal.size() + 2) << "more than one item's worth given up";
+}
+
+// A compressed text to damage.
+const Bytes& SampleFile() {
+    static const Bytes file = szdd::Compress(szdd_corpus::ReadIfPresent(szdd_corpus::kTextPath));
+    return file;
+}
+
+Bytes WithLength(Bytes file, std::uint32_t length) {
+    szdd::Header header;
+    szdd::ParseHeader(file, &header);
+    header.length = length;
+    szdd::PutHeader(header, file.data());
+    return file;
+}
+
+TEST(SzddExpand, ReadsInAnyPieceSizeAlike) {
+    for (const auto& entry : szdd_corpus::Corpus(false)) {
+        const Bytes file = szdd::Compress(entry.bytes);
+        for (std::size_t piece : {1u, 7u, 17u, 65536u}) {
+            SCOPED_TRACE(entry.name + ", reads of " + std::to_string(piece));
+            struct Io {
+                std::span<const std::uint8_t> in;
+                std::size_t piece;
+                Bytes out;
+            } io{std::span(file).subspan(szdd::kHeaderSize), piece, {}};
+            const szdd::Stream stream{&io,
+                                      [](void* c, std::uint8_t* buffer, std::size_t size) -> long {
+                                          auto* s = static_cast<Io*>(c);
+                                          const std::size_t n = std::min({size, s->piece, s->in.size()});
+                                          std::memcpy(buffer, s->in.data(), n);
+                                          s->in = s->in.subspan(n);
+                                          return static_cast<long>(n);
+                                      },
+                                      [](void* c, const std::uint8_t* data, std::size_t size) {
+                                          auto* s = static_cast<Io*>(c);
+                                          s->out.insert(s->out.end(), data, data + size);
+                                          return true;
+                                      }};
+            szdd::Header header;
+            ASSERT_TRUE(szdd::ParseHeader(file, &header));
+            const szdd::Result result = szdd::ExpandData(header, stream);
+            EXPECT_EQ(result.status, szdd::Status::ok);
+            EXPECT_EQ(result.written, entry.bytes.size());
+            EXPECT_EQ(io.out, entry.bytes);
+        }
+    }
+}
+
+TEST(SzddExpand, DamagedFilesGetTheirStatusAndNeverMoreThanTheHeaderStates) {
+    const Bytes& whole = SampleFile();
+    szdd::Header header;
+    ASSERT_TRUE(szdd::ParseHeader(whole, &header));
+    Bytes otherMode = whole;
+    otherMode[8] = 'B';
+    Bytes noMagic = whole;
+    noMagic[3] = 'Q';
+    Bytes strayBytes = whole;
+    strayBytes.insert(strayBytes.end(), {0x01, 0x41});
+    Bytes trailingData = whole;
+    trailingData.insert(trailingData.end(), 40, 0xFF);
+    // The last item is a match (the text ends in a repeated line), so one byte less cuts it.
+    const struct {
+        const char* name;
+        Bytes file;
+        szdd::Status status;
+    } cases[] = {
+        {"whole", whole, szdd::Status::ok},
+        {"header only", Bytes(whole.begin(), whole.begin() + szdd::kHeaderSize), szdd::Status::truncated},
+        {"cut in half", Bytes(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)), szdd::Status::truncated},
+        {"last byte missing", Bytes(whole.begin(), whole.end() - 1), szdd::Status::truncated},
+        {"length 100 short", WithLength(whole, header.length - 100), szdd::Status::tooLong},
+        {"length 1 over", WithLength(whole, header.length + 1), szdd::Status::truncated},
+        {"length 4 GiB", WithLength(whole, 0xFFFFFFFFu), szdd::Status::truncated},
+        {"two stray bytes", strayBytes, szdd::Status::ok},
+        {"40 bytes more data", trailingData, szdd::Status::tooLong},
+        {"mode B", otherMode, szdd::Status::unknownMode},
+        {"no magic", noMagic, szdd::Status::notSzdd},
+        {"shorter than a header", Bytes(whole.begin(), whole.begin() + 10), szdd::Status::notSzdd},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes out;
+        const szdd::Result result = szdd::Expand(c.file, &out);
+        EXPECT_EQ(result.status, c.status) << szdd::Describe(result.status);
+        szdd::Header stated;
+        if (szdd::ParseHeader(c.file, &stated)) {
+            EXPECT_LE(out.size(), stated.length);
+        }
+        EXPECT_EQ(out.size(), result.written);
+        // Memory follows the data, not the claim.
+        EXPECT_LE(out.capacity(), 9 * c.file.size() + 4096);
+    }
+}
+
+TEST(SzddExpand, RandomDamageNeverCrashesOrOverrunsTheStatedLength) {
+    const Bytes& whole = SampleFile();
+    std::mt19937 random(5);
+    for (int trial = 0; trial < 300; ++trial) {
+        Bytes file = whole;
+        for (int flips = 1 + trial % 4; flips > 0; --flips)
+            file[szdd::kHeaderSize + random() % (file.size() - szdd::kHeaderSize)] = static_cast<std::uint8_t>(random());
+        if (trial % 3 == 0) file.resize(szdd::kHeaderSize + random() % (file.size() - szdd::kHeaderSize));
+        szdd::Header stated;
+        szdd::ParseHeader(file, &stated);
+        Bytes out;
+        const szdd::Result result = szdd::Expand(file, &out);
+        ASSERT_LE(out.size(), stated.length);
+        if (result.status == szdd::Status::ok) {
+            ASSERT_EQ(out.size(), stated.length);
+        }
+    }
+}
+
+TEST(SzddExpand, FailedReadsAndWritesAreReportedAsSuch) {
+    const Bytes& whole = SampleFile();
+    szdd::Header header;
+    ASSERT_TRUE(szdd::ParseHeader(whole, &header));
+    struct Io {
+        std::span<const std::uint8_t> in;
+        bool failReads;
+        bool failWrites;
+    };
+    const auto read = [](void* c, std::uint8_t* buffer, std::size_t size) -> long {
+        auto* io = static_cast<Io*>(c);
+        if (io->failReads && io->in.size() < 1000) return -1;  // fails late, after some output
+        const std::size_t n = std::min<std::size_t>({size, 512, io->in.size()});
+        std::memcpy(buffer, io->in.data(), n);
+        io->in = io->in.subspan(n);
+        return static_cast<long>(n);
+    };
+    const auto write = [](void* c, const std::uint8_t*, std::size_t) { return !static_cast<Io*>(c)->failWrites; };
+    Io failingRead{std::span(whole).subspan(szdd::kHeaderSize), true, false};
+    EXPECT_EQ(szdd::ExpandData(header, szdd::Stream{&failingRead, read, write}).status, szdd::Status::readFailed);
+    Io failingWrite{std::span(whole).subspan(szdd::kHeaderSize), false, true};
+    const szdd::Result result = szdd::ExpandData(header, szdd::Stream{&failingWrite, read, write});
+    EXPECT_EQ(result.status, szdd::Status::writeFailed);
+    EXPECT_EQ(result.written, 0u);
+}
+
+}  // namespace
