@@ -77,3 +77,7 @@ add_custom_command(OUTPUT ${QUENDOLIN_PACKAGE}
 add_custom_target(setup_package ALL DEPENDS ${QUENDOLIN_PACKAGE})
 
 add_subdirectory(tests/windows)
+# Only 64-bit programs run here, under wine64.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_subdirectory(tests/wine)
+endif()

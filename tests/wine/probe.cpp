@@ -1,0 +1,131 @@
+// wine_probe: asks the Windows side (Wine, in the test's session) what the installer's checks
+// need to know, and prints the answer on standard output in UTF-8.
+//
+//   wine_probe short-path PATH      GetShortPathNameA of PATH
+//   wine_probe saver-active         SPI_GETSCREENSAVEACTIVE: 1 or 0
+//   wine_probe saver-active-off     switches the screen saver off for this session
+//   wine_probe lz-expand SRC DST    LZOpenFileA and LZCopy: DST receives SRC expanded
+//   wine_probe message-box CAPTION  the open message box with that caption: its text, buttons, icon
+#include <windows.h>
+#include <lzexpand.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kPathCapacity = 260;
+// Child control identifiers of a message box: the text and the icon.
+constexpr int kBoxTextControl = 0xFFFF;
+constexpr int kBoxIconControl = 0x0440;
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "wine_probe: %s (error %lu)\n", what, GetLastError());
+    return 1;
+}
+
+// A window text as UTF-8, so that the German letters reach the test intact.
+std::string WindowTextUtf8(HWND window) {
+    wchar_t wide[2048];
+    const int length = GetWindowTextW(window, wide, 2048);
+    char narrow[8192];
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, length, narrow, sizeof narrow, nullptr, nullptr);
+    return std::string(narrow, bytes > 0 ? static_cast<size_t>(bytes) : 0);
+}
+
+int PrintShortPath(const char* longPath) {
+    char shortPath[kPathCapacity];
+    const DWORD length = GetShortPathNameA(longPath, shortPath, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) return Fail("GetShortPathNameA failed");
+    std::printf("%s\n", shortPath);
+    return 0;
+}
+
+int PrintSaverActive() {
+    BOOL active = FALSE;
+    if (!SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) return Fail("SPI_GETSCREENSAVEACTIVE failed");
+    std::printf("%d\n", active ? 1 : 0);
+    return 0;
+}
+
+int SwitchSaverOff() {
+    if (!SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, nullptr, 0)) return Fail("SPI_SETSCREENSAVEACTIVE failed");
+    return 0;
+}
+
+int ExpandWithLz32(char* source, char* target) {
+    OFSTRUCT sourceRecord, targetRecord;
+    const INT in = LZOpenFileA(source, &sourceRecord, OF_READ);
+    if (in < 0) return Fail("LZOpenFileA could not open the source");
+    const INT out = LZOpenFileA(target, &targetRecord, OF_CREATE);
+    if (out < 0) {
+        LZClose(in);
+        return Fail("LZOpenFileA could not create the target");
+    }
+    const LONG written = LZCopy(in, out);
+    LZClose(out);
+    LZClose(in);
+    std::printf("%ld\n", static_cast<long>(written));
+    return written < 0 ? 1 : 0;
+}
+
+struct BoxSearch {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchBox(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<BoxSearch*>(context);
+    char className[64];
+    char caption[256];
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (IsWindowVisible(window) && std::strcmp(className, "#32770") == 0 && std::strcmp(caption, search->caption) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK PrintButton(HWND child, LPARAM) {
+    char className[64];
+    GetClassNameA(child, className, sizeof className);
+    if (IsWindowVisible(child) && lstrcmpiA(className, "Button") == 0)
+        std::printf("button: %s\n", WindowTextUtf8(child).c_str());
+    return TRUE;
+}
+
+// Prints "text: ..." (line breaks as \n), one "button: ..." line each, and "icon: 1" or "icon: 0".
+int DescribeMessageBox(const char* caption) {
+    BoxSearch search{caption, nullptr};
+    EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) return Fail("no such message box");
+    std::string text = WindowTextUtf8(GetDlgItem(search.found, kBoxTextControl));
+    std::string escaped;
+    for (char c : text) {
+        if (c == '\r') continue;
+        if (c == '\n') escaped += "\\n";
+        else escaped += c;
+    }
+    std::printf("text: %s\n", escaped.c_str());
+    EnumChildWindows(search.found, PrintButton, 0);
+    const HWND icon = GetDlgItem(search.found, kBoxIconControl);
+    const bool hasIcon = icon != nullptr && IsWindowVisible(icon) && SendMessageA(icon, STM_GETICON, 0, 0) != 0;
+    std::printf("icon: %d\n", hasIcon ? 1 : 0);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "short-path" && argc == 3) return PrintShortPath(argv[2]);
+    if (command == "saver-active" && argc == 2) return PrintSaverActive();
+    if (command == "saver-active-off" && argc == 2) return SwitchSaverOff();
+    if (command == "lz-expand" && argc == 4) return ExpandWithLz32(argv[2], argv[3]);
+    if (command == "message-box" && argc == 3) return DescribeMessageBox(argv[2]);
+    std::fprintf(stderr, "usage: wine_probe short-path PATH | saver-active | saver-active-off | "
+                         "lz-expand SOURCE TARGET | message-box CAPTION\n");
+    return 2;
+}
