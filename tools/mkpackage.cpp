@@ -1,5 +1,8 @@
-// mkpackage: makes the installer package (image, marker, SZDD payload, marker) and checks it with
-// the installer's own marker scan before it is put in place.
+// mkpackage: makes the installer package (image, marker, SZDD payload, marker), shows and unpacks
+// one, and compresses and expands plain SZDD files as COMPRESS and EXPAND do.
+//
+// Every written file is written beside its destination, checked, and only then renamed into place,
+// so a failure leaves nothing behind. Exit codes: 0 done, 1 bad input, 2 bad usage.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +27,26 @@ constexpr int kExitOk = 0;
 constexpr int kExitBadInput = 1;
 constexpr int kExitUsage = 2;
 
-constexpr char kUsage[] = "usage: mkpackage pack INSTALLER SAVER -o PACKAGE\n";
+constexpr char kUsage[] =
+    "usage: mkpackage pack INSTALLER SAVER -o PACKAGE\n"
+    "       mkpackage inspect PACKAGE\n"
+    "       mkpackage extract PACKAGE -o SAVER\n"
+    "       mkpackage compress FILE -o SZDDFILE\n"
+    "       mkpackage expand SZDDFILE -o FILE\n"
+    "       mkpackage --help\n";
+
+constexpr char kHelp[] =
+    "\n"
+    "  pack      appends the compressed screen saver to the installer between two markers, and\n"
+    "            checks the package with the installer's own marker scan and by expanding it\n"
+    "  inspect   shows a package's layout, its payload's SZDD header and compression ratio, and\n"
+    "            whether the installer's scan finds the payload whole; exit 1 if it is damaged\n"
+    "  extract   writes the screen saver a package holds, expanded; nothing is run\n"
+    "  compress  writes a plain SZDD file, as COMPRESS makes them\n"
+    "  expand    expands a plain SZDD file, as EXPAND does\n"
+    "\n"
+    "Exit status: 0 done, 1 bad input (the message names the file and the reason), 2 bad usage.\n"
+    "On failure no output file is left behind.\n";
 
 // A failure to report: which file, and why.
 struct Failure : std::runtime_error {
@@ -56,6 +78,8 @@ public:
     ~PendingFile() {
         if (!committed_) unlink(path_.c_str());
     }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
     const std::string& path() const { return path_; }
     void Write(const Bytes& content, mode_t mode) {
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);
@@ -76,33 +100,52 @@ private:
     bool committed_ = false;
 };
 
-// Scans the written package as the installer will: from offset 40001 to the first marker, then to
-// the second. Each must be where it was put.
+void WriteChecked(const std::string& destination, const Bytes& content, mode_t mode) {
+    PendingFile out(destination);
+    out.Write(content, mode);
+    out.Commit();
+}
+
+// Where the installer's two scans from offset 40001 end up in a file.
+struct Scan {
+    LONG toFirst = -1;   // from 40001 to the first marker; -1 when none is found
+    LONG toSecond = -1;  // from the end of the first marker to the second: the payload's length
+};
+
+Scan ScanAsTheInstaller(const std::string& path, const std::string& name) {
+    const HFILE file = _lopen(path.c_str(), OF_READ);
+    if (file == HFILE_ERROR) throw Failure(name, "cannot reopen the package to scan it");
+    Scan scan;
+    if (_llseek(file, kMarkerSearchStart, 0) == kMarkerSearchStart) {
+        scan.toFirst = FindMarker(file);
+        if (scan.toFirst >= 0) scan.toSecond = FindMarker(file);
+    }
+    _lclose(file);
+    return scan;
+}
+
+// Scans the written package as the installer will. Each marker must be where it was put.
 void CheckWithInstallerScan(const std::string& path, const std::string& name, std::size_t firstMarker,
                             std::size_t payloadLength) {
-    const HFILE file = _lopen(path.c_str(), OF_READ);
-    if (file == HFILE_ERROR) throw Failure(name, "cannot reopen the package to check it");
-    _llseek(file, kMarkerSearchStart, 0);
-    const LONG toFirst = FindMarker(file);
-    const LONG toSecond = toFirst < 0 ? -1 : FindMarker(file);
-    _lclose(file);
+    const Scan scan = ScanAsTheInstaller(path, name);
     const LONG expectedFirst = static_cast<LONG>(firstMarker) - kMarkerSearchStart;
-    if (toFirst != expectedFirst)
-        throw Failure(name, toFirst < 0 ? "the installer's scan finds no marker"
-                                        : "the installer's scan finds a marker at offset " +
-                                              std::to_string(toFirst + kMarkerSearchStart) +
-                                              " inside the installer image, not at " + std::to_string(firstMarker));
-    if (toSecond != static_cast<LONG>(payloadLength))
-        throw Failure(name, "the installer's scan measures the payload as " + std::to_string(toSecond) +
+    if (scan.toFirst != expectedFirst)
+        throw Failure(name, scan.toFirst < 0 ? "the installer's scan finds no marker"
+                                             : "the installer's scan finds a marker at offset " +
+                                                   std::to_string(scan.toFirst + kMarkerSearchStart) +
+                                                   " inside the installer image, not at " + std::to_string(firstMarker));
+    if (scan.toSecond != static_cast<LONG>(payloadLength))
+        throw Failure(name, "the installer's scan measures the payload as " + std::to_string(scan.toSecond) +
                                 " bytes, not " + std::to_string(payloadLength) +
                                 " (the compressed data hold a marker-like run)");
 }
 
-void CheckPayloadExpands(const Bytes& payload, const Bytes& saver, const std::string& name) {
+// Expands SZDD bytes from the named file; `what` says which part of it they are.
+Bytes ExpandOrFail(const Bytes& file, const std::string& name, const std::string& what) {
     Bytes expanded;
-    const szdd::Result result = szdd::Expand(payload, &expanded);
-    if (result.status != szdd::Status::ok) throw Failure(name, std::string("payload does not expand: ") + szdd::Describe(result.status));
-    if (expanded != saver) throw Failure(name, "payload expands to other bytes than the screen saver");
+    const szdd::Result result = szdd::Expand(file, &expanded);
+    if (result.status != szdd::Status::ok) throw Failure(name, what + " does not expand: " + szdd::Describe(result.status));
+    return expanded;
 }
 
 int Pack(const std::string& installerPath, const std::string& saverPath, const std::string& packagePath) {
@@ -110,7 +153,8 @@ int Pack(const std::string& installerPath, const std::string& saverPath, const s
     const Bytes saver = ReadFile(saverPath);
     if (saver.size() > 0x7FFFFFFFu) throw Failure(saverPath, "too large for a package");
     const Bytes payload = szdd::Compress(saver);
-    CheckPayloadExpands(payload, saver, saverPath);
+    if (ExpandOrFail(payload, saverPath, "its compressed form") != saver)
+        throw Failure(saverPath, "payload expands to other bytes than the screen saver");
 
     Bytes package = image;
     if (package.size() < static_cast<std::size_t>(kMarkerSearchStart)) package.resize(kMarkerSearchStart, 0);
@@ -127,21 +171,124 @@ int Pack(const std::string& installerPath, const std::string& saverPath, const s
     return kExitOk;
 }
 
+// A package's pieces as the installer's scan finds them.
+struct Layout {
+    std::size_t fileSize = 0;
+    std::size_t firstMarker = 0;
+    std::size_t payload = 0;
+    std::size_t payloadLength = 0;
+    std::size_t secondMarker = 0;
+    std::size_t tail = 0;
+};
+
+bool MarkerWholeAt(const Bytes& file, std::size_t offset) {
+    const Bytes marker = Marker();
+    return offset + marker.size() <= file.size() && std::equal(marker.begin(), marker.end(), file.begin() + static_cast<long>(offset));
+}
+
+// The layout, or the reason the installer could not read the package.
+Layout FindLayout(const std::string& path, const Bytes& file) {
+    const Scan scan = ScanAsTheInstaller(path, path);
+    if (scan.toFirst < 0) throw Failure(path, "damaged: the installer's scan from offset 40001 finds no marker");
+    Layout layout;
+    layout.fileSize = file.size();
+    layout.firstMarker = kMarkerSearchStart + static_cast<std::size_t>(scan.toFirst);
+    layout.payload = layout.firstMarker + kMarkerSize;
+    if (!MarkerWholeAt(file, layout.firstMarker)) throw Failure(path, "damaged: the first marker at offset " + std::to_string(layout.firstMarker) + " is not whole");
+    if (scan.toSecond < 0) throw Failure(path, "damaged: no second marker after the payload at offset " + std::to_string(layout.payload));
+    layout.payloadLength = static_cast<std::size_t>(scan.toSecond);
+    layout.secondMarker = layout.payload + layout.payloadLength;
+    if (!MarkerWholeAt(file, layout.secondMarker)) throw Failure(path, "damaged: the second marker at offset " + std::to_string(layout.secondMarker) + " is not whole");
+    layout.tail = file.size() - layout.secondMarker - kMarkerSize;
+    return layout;
+}
+
+Bytes PayloadOf(const Bytes& file, const Layout& layout) {
+    const auto begin = file.begin() + static_cast<long>(layout.payload);
+    return Bytes(begin, begin + static_cast<long>(layout.payloadLength));
+}
+
+void PrintPiece(const char* name, std::size_t offset, std::size_t length) {
+    std::printf("  %-14s offset %10zu  length %10zu\n", name, offset, length);
+}
+
+int Inspect(const std::string& packagePath) {
+    const Bytes file = ReadFile(packagePath);
+    std::printf("%s: %zu bytes\n", packagePath.c_str(), file.size());
+    const Layout layout = FindLayout(packagePath, file);
+    PrintPiece("image", 0, layout.firstMarker);
+    PrintPiece("first marker", layout.firstMarker, kMarkerSize);
+    PrintPiece("payload", layout.payload, layout.payloadLength);
+    PrintPiece("second marker", layout.secondMarker, kMarkerSize);
+    PrintPiece("tail", layout.secondMarker + kMarkerSize, layout.tail);
+
+    const Bytes payload = PayloadOf(file, layout);
+    szdd::Header header;
+    if (!szdd::ParseHeader(payload, &header)) throw Failure(packagePath, "damaged: the payload is no SZDD file");
+    std::printf("payload header: SZDD, mode '%c' (0x%02X), expanded length %u, last name character %s\n",
+                header.mode >= 0x20 && header.mode < 0x7F ? header.mode : '?', header.mode, header.length,
+                header.lastNameChar == 0 ? "not stored" : ("'" + std::string(1, static_cast<char>(header.lastNameChar)) + "'").c_str());
+    if (header.length > 0)
+        std::printf("compression: %zu of %u bytes, %.1f %%\n", payload.size(), header.length, 100.0 * payload.size() / header.length);
+    const Bytes expanded = ExpandOrFail(payload, packagePath, "damaged: the payload");
+    std::printf("installer scan: finds the whole payload, which expands to %zu bytes\n", expanded.size());
+    return kExitOk;
+}
+
+int Extract(const std::string& packagePath, const std::string& saverPath) {
+    const Bytes file = ReadFile(packagePath);
+    const Layout layout = FindLayout(packagePath, file);
+    const Bytes saver = ExpandOrFail(PayloadOf(file, layout), packagePath, "damaged: the payload");
+    WriteChecked(saverPath, saver, 0644);
+    return kExitOk;
+}
+
+int CompressFile(const std::string& inPath, const std::string& outPath) {
+    const Bytes input = ReadFile(inPath);
+    if (input.size() > 0xFFFFFFFFu) throw Failure(inPath, "too large for SZDD's 32-bit length");
+    WriteChecked(outPath, szdd::Compress(input), 0644);
+    return kExitOk;
+}
+
+int ExpandFile(const std::string& inPath, const std::string& outPath) {
+    WriteChecked(outPath, ExpandOrFail(ReadFile(inPath), inPath, "the file"), 0644);
+    return kExitOk;
+}
+
 int Usage(const char* problem) {
     if (problem != nullptr) std::fprintf(stderr, "mkpackage: %s\n", problem);
     std::fputs(kUsage, stderr);
     return kExitUsage;
 }
 
+// Runs the command the arguments name; kExitUsage when they name none.
+int Dispatch(const std::vector<std::string>& args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return kExitOk;
+    }
+    const bool withOutput = args.size() >= 2 && args[args.size() - 2] == "-o";
+    if (args.size() == 5 && args[0] == "pack" && withOutput) return Pack(args[1], args[2], args[4]);
+    if (args.size() == 2 && args[0] == "inspect") return Inspect(args[1]);
+    if (args.size() == 4 && args[0] == "extract" && withOutput) return Extract(args[1], args[3]);
+    if (args.size() == 4 && args[0] == "compress" && withOutput) return CompressFile(args[1], args[3]);
+    if (args.size() == 4 && args[0] == "expand" && withOutput) return ExpandFile(args[1], args[3]);
+    return Usage(args.empty() ? "no command given" : ("bad arguments for '" + args[0] + "'").c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        if (args.size() == 5 && args[0] == "pack" && args[3] == "-o") return Pack(args[1], args[2], args[4]);
-        return Usage(args.empty() ? nullptr : "bad arguments");
+        return Dispatch(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const Failure& failure) {
+        std::fflush(stdout);
         std::fprintf(stderr, "mkpackage: %s\n", failure.what());
+        return kExitBadInput;
+    } catch (const std::exception& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "mkpackage: %s\n", error.what());
         return kExitBadInput;
     }
 }

@@ -10,6 +10,7 @@
 
 #include "szdd/szdd.h"
 #include "tests/szdd/corpus.h"
+#include "tests/szdd/marker_run_input.h"
 
 namespace {
 
@@ -102,89 +103,8 @@ TEST(SzddMarkerRun, FoundWhereverItStartsAndOnlyWhenWhole) {
     EXPECT_FALSE(szdd::FindMarkerRun(with({}, 254, {})).has_value());
 }
 
-// Bytes whose three-byte strings all differ and hold no blank: nothing in them can be a match.
-Bytes Unmatchable(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<bool> seen(1 << 24);
-    Bytes bytes;
-    while (bytes.size() < size) {
-        const auto byte = static_cast<std::uint8_t>(random());
-        if (byte == ' ') continue;
-        if (bytes.size() >= 2) {
-            const std::size_t key = bytes[bytes.size() - 2] << 16 | bytes[bytes.size() - 1] << 8 | byte;
-            if (seen[key]) continue;
-            seen[key] = true;
-        }
-        bytes.push_back(byte);
-    }
-    return bytes;
-}
-
-// A data stream that spells the run, if one can be built behind `literals` unmatchable literals:
-// they fill the window, then come groups whose flag bytes, literals and match bytes count up 0x00,
-// 0x01, ... 0xFE. Each match must copy from the unmatchable bytes alone, so that it is the only
-// match of its length; whether it does depends on where the window stands, so some prefix
-// lengths fail.
-std::optional<Bytes> StreamSpellingTheRun(const Bytes& unmatchable, std::size_t literals) {
-    Bytes stream;
-    for (std::size_t i = 0; i < literals; i += 8) {
-        stream.push_back(0xFF);
-        stream.insert(stream.end(), unmatchable.begin() + static_cast<long>(i), unmatchable.begin() + static_cast<long>(i + 8));
-    }
-    std::size_t produced = literals;
-    std::size_t filler = literals;
-    unsigned next = 0;
-    auto runOr = [&](std::uint8_t otherwise) { return next <= 0xFE ? static_cast<std::uint8_t>(next++) : otherwise; };
-    while (next <= 0xFE) {
-        const std::uint8_t flags = runOr(0);
-        stream.push_back(flags);
-        for (int bit = 0; bit < 8; ++bit) {
-            if (flags >> bit & 1) {
-                stream.push_back(runOr(unmatchable[filler++]));
-                ++produced;
-                continue;
-            }
-            const std::uint8_t first = runOr(0x00);
-            const std::uint8_t second = runOr(0x80);  // past the run: 3 bytes from window position 0x800
-            stream.insert(stream.end(), {first, second});
-            const std::size_t source = first | (second & 0xF0u) << 4;
-            const std::size_t length = (second & 0x0F) + szdd::kMinMatch;
-            const std::size_t back = ((szdd::kWindowStart + produced - source - 1) & (szdd::kWindowSize - 1)) + 1;
-            if (back > produced || produced - back + length > literals) return std::nullopt;
-            produced += length;
-        }
-    }
-    return stream;
-}
-
-Bytes InputWhoseOptimumHoldsARun() {
-    const Bytes unmatchable = Unmatchable(3 * szdd::kWindowSize, 3);
-    std::optional<Bytes> stream;
-    for (std::size_t literals = szdd::kWindowSize; !stream; literals += 8) stream = StreamSpellingTheRun(unmatchable, literals);
-    // Expand with a length no stream reaches, to learn the input's size.
-    struct Sink {
-        std::span<const std::uint8_t> in;
-        Bytes out;
-    } sink{*stream, {}};
-    const szdd::Stream io{&sink,
-                          [](void* c, std::uint8_t* buffer, std::size_t size) -> long {
-                              auto* s = static_cast<Sink*>(c);
-                              const std::size_t n = std::min(size, s->in.size());
-                              std::memcpy(buffer, s->in.data(), n);
-                              s->in = s->in.subspan(n);
-                              return static_cast<long>(n);
-                          },
-                          [](void* c, const std::uint8_t* data, std::size_t size) {
-                              auto* s = static_cast<Sink*>(c);
-                              s->out.insert(s->out.end(), data, data + size);
-                              return true;
-                          }};
-    szdd::ExpandData(szdd::Header{szdd::kModeA, 0, 0xFFFFFFFFu}, io);
-    return sink.out;
-}
-
 TEST(SzddMarkerRun, CompressorTakesTheNextBestParseWhereTheOptimumWouldHoldARun) {
-    const Bytes input = InputWhoseOptimumHoldsARun();
+    const Bytes input = szdd_corpus::InputWhoseOptimumHoldsARun();
     const Bytes optimal = szdd::CompressOptimal(input);
     ASSERT_TRUE(szdd::FindMarkerRun(optimal).has_value()) << "the input no longer forces a run";
     const Bytes safe = szdd::Compress(input);
