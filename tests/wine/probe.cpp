@@ -6,6 +6,7 @@
 //   wine_probe saver-active-off     switches the screen saver off for this session
 //   wine_probe lz-expand SRC DST    LZOpenFileA and LZCopy: DST receives SRC expanded
 //   wine_probe message-box CAPTION  the open message box with that caption: its text, buttons, icon
+//   wine_probe preview SAVER        runs SAVER /p into a preview window of ours, then closes that
 #include <windows.h>
 #include <lzexpand.h>
 
@@ -116,6 +117,61 @@ int DescribeMessageBox(const char* caption) {
     return 0;
 }
 
+LRESULT CALLBACK PreviewFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Stands in for the display settings' preview: a small window whose handle the saver gets.
+HWND CreatePreviewFrame() {
+    WNDCLASSA frameClass{};
+    frameClass.lpfnWndProc = PreviewFrameProc;
+    frameClass.hInstance = GetModuleHandleA(nullptr);
+    frameClass.lpszClassName = "QuendolinPreviewFrame";
+    RegisterClassA(&frameClass);
+    return CreateWindowExA(0, frameClass.lpszClassName, "Vorschau", WS_OVERLAPPED | WS_VISIBLE, 40, 40, 200, 160,
+                           nullptr, nullptr, frameClass.hInstance, nullptr);
+}
+
+// Handles the frame's messages for a while, so that the saver's child window can draw.
+void PumpMessages(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Sleep(20);
+    }
+}
+
+// Prints "child: 1" when the saver put a window into the frame, then "ended: 1" and its exit code
+// when it ended after the frame was closed.
+int RunPreview(const char* saver) {
+    const HWND frame = CreatePreviewFrame();
+    if (frame == nullptr) return Fail("could not create the preview frame");
+    char commandLine[600];
+    wsprintfA(commandLine, "\"%s\" /p %lu", saver, static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(frame)));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return Fail("could not start the screen saver");
+    HWND child = nullptr;
+    for (int i = 0; i < 100 && child == nullptr; ++i) {
+        PumpMessages(100);
+        child = FindWindowExA(frame, nullptr, nullptr, nullptr);
+    }
+    std::printf("child: %d\n", child != nullptr ? 1 : 0);
+    PumpMessages(1000);
+    DestroyWindow(frame);
+    const bool ended = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    std::printf("ended: %d\nexit: %lu\n", ended ? 1 : 0, exitCode);
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,7 +181,8 @@ int main(int argc, char** argv) {
     if (command == "saver-active-off" && argc == 2) return SwitchSaverOff();
     if (command == "lz-expand" && argc == 4) return ExpandWithLz32(argv[2], argv[3]);
     if (command == "message-box" && argc == 3) return DescribeMessageBox(argv[2]);
+    if (command == "preview" && argc == 3) return RunPreview(argv[2]);
     std::fprintf(stderr, "usage: wine_probe short-path PATH | saver-active | saver-active-off | "
-                         "lz-expand SOURCE TARGET | message-box CAPTION\n");
+                         "lz-expand SOURCE TARGET | message-box CAPTION | preview SAVER\n");
     return 2;
 }

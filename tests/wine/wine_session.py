@@ -8,6 +8,7 @@ test of a ctest run: `start` sets it up, `stop` takes it down, and each other co
   install-declined    No to the install question: nothing written
   package-cut-short   a package without its second marker: the error box and exit code 1
   saver-runs          the installed screen saver, full screen, until a real key press or mouse move
+  saver-modes         its settings box (/c), its preview (/p) in a frame of ours, and /p without window
   lz-interop          payloads of the packer, expanded by Wine's LZ32, give back the originals
 
 Every message box is read through wine_probe (its text, buttons and icon), captured as a PNG and
@@ -165,6 +166,10 @@ def command_start(args):
     session = Session(directory)
     # Wine draws the boxes' captions itself, since no window manager runs on the display.
     session.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f")
+    # The caption's close button is a Marlett glyph; this Wine does not find the font by itself.
+    marlett = "/usr/share/wine/fonts/marlett.ttf"
+    if os.path.exists(marlett):
+        shutil.copy(marlett, os.path.join(session.windows, "Fonts", "marlett.ttf"))
     with open(os.path.join(session.windows, "system.ini"), "rb") as original:
         pristine = original.read()
     with open(os.path.join(directory, "system.ini.pristine"), "wb") as out:
@@ -279,7 +284,7 @@ def answer_box(session, caption, program, expected, seen, shot_path, timeout):
     # A click on the caption gives the box the keyboard; without a window manager nothing else does.
     left, top, width, _ = session.geometry(window)
     session.x("xdotool", "mousemove", str(left + width // 2), str(top + 6), "click", "1")
-    time.sleep(0.4)
+    time.sleep(0.8)
     session.capture(window, shot_path)
     session.x("xdotool", "key", expected.key)
     wait_until_gone(session, caption, window)
@@ -538,6 +543,34 @@ def command_saver_runs(args):
                     lambda: session.x("xdotool", "mousemove_relative", "--", "150", "90"))
 
 
+def settings_box():
+    return Box("saver-settings", "Quendolin\\n\\nNordlichter ziehen \u00fcber einen Sternenhimmel.\\n"
+               "Dieser Bildschirmschoner hat keine Einstellungen.", ["OK"], True, "Return")
+
+
+def command_saver_modes(args):
+    session = Session(args.session)
+    saver = f"C:\\windows\\{args.product}.scr"
+    check(os.path.exists(os.path.join(session.windows, f"{args.product}.scr")), "no installed screen saver")
+    exit_code = run_dialogue(session, [saver, "/c"], "Quendolin Bildschirmschoner", [settings_box()], args.shots,
+                             "saver-settings.log")
+    check(exit_code == 0, f"the settings box ended with exit code {exit_code}")
+
+    report = dict(line.split(": ", 1) for line in session.probe("preview", saver, timeout=60).splitlines())
+    check(report.get("child") == "1", "the screen saver put no window into the preview frame")
+    check(report.get("ended") == "1", "the screen saver did not end when its preview frame was closed")
+    check(report.get("exit") == "0", f"the preview ended with exit code {report.get('exit')}")
+
+    # A handle that names no window: nothing to draw into.
+    program = session.start_program([saver, "/p", "987654"], "saver-preview-nowhere.log")
+    exit_code = wait_for_end(program, 15)
+    if exit_code is None:
+        program.kill()
+        program.wait()
+    check(exit_code == 0, f"/p with no such window did not return at once (exit code {exit_code})")
+    log("settings box shown; preview drawn into the frame and ended with it; no window: returned at once")
+
+
 def interop_cases(saver):
     rng = random.Random(1997)
     text = ("Der Bildschirmschoner zeigt Nordlichter \u00fcber einem Sternenhimmel. "
@@ -624,6 +657,9 @@ def main():
     saver = commands.add_parser("saver-runs")
     saver.add_argument("--product", required=True)
     saver.add_argument("--shots", required=True)
+    modes = commands.add_parser("saver-modes")
+    modes.add_argument("--product", required=True)
+    modes.add_argument("--shots", required=True)
     lz = commands.add_parser("lz-interop")
     lz.add_argument("--mkpackage", required=True)
     lz.add_argument("--installer", required=True)
@@ -631,7 +667,7 @@ def main():
     args = parser.parse_args()
     handlers = {"start": command_start, "stop": command_stop, "install-registered": command_install_registered,
                 "install-declined": command_install_declined, "package-cut-short": command_package_cut_short,
-                "saver-runs": command_saver_runs, "lz-interop": command_lz_interop}
+                "saver-runs": command_saver_runs, "saver-modes": command_saver_modes, "lz-interop": command_lz_interop}
     began = time.monotonic()
     try:
         handlers[args.command](args)
