@@ -86,7 +86,8 @@ TEST_F(Mkpackage, PackedSaverSitsBetweenMarkersWhereTheInstallerFindsItAndExtrac
     const Bytes image = ReadBytes(INSTALLER_IMAGE);
     const std::size_t first = std::max<std::size_t>(image.size(), kMarkerSearchStart);
     const Bytes payload = szdd::Compress(saver);
-    EXPECT_EQ(bytes, testing_support::MakePackage(image, payload));
+    EXPECT_EQ(bytes, testing_support::Concat({testing_support::MakePackage(image, payload), testing_support::Trailer(payload)}))
+        << "image, markers and payload, then the trailer with zlib's CRC-32";
 
     const Outcome inspected = Run({"inspect", package});
     EXPECT_EQ(inspected.exitCode, 0) << inspected.err;
@@ -95,6 +96,8 @@ TEST_F(Mkpackage, PackedSaverSitsBetweenMarkersWhereTheInstallerFindsItAndExtrac
         << inspected.out;
     EXPECT_NE(inspected.out.find(Cat({"expanded length ", std::to_string(saver.size())})), std::string::npos) << inspected.out;
     EXPECT_NE(inspected.out.find("finds the whole payload"), std::string::npos) << inspected.out;
+    EXPECT_NE(inspected.out.find("trailer: payload length " + std::to_string(payload.size())), std::string::npos)
+        << inspected.out;
 
     EXPECT_EQ(Run({"extract", package, "-o", Path("out.scr")}).exitCode, 0);
     EXPECT_EQ(ReadBytes(Path("out.scr")), saver);
@@ -140,6 +143,13 @@ TEST_F(Mkpackage, BadInputIsNamedWithItsReasonAndLeavesNoFileBehind) {
     WriteBytes(Path("badpayload"), badPayload);
     WriteBytes(Path("nomarker"), Bytes(60000, 'x'));
     WriteBytes(Path("tiny"), Bytes(10, 'x'));
+    const Bytes payload = szdd::Compress(saver);
+    Bytes changedPayload = testing_support::Concat({good, testing_support::Trailer(payload)});
+    changedPayload[kMarkerSearchStart + kMarkerSize + 100] ^= 0x20;  // only the trailer tells
+    WriteBytes(Path("badcrc"), changedPayload);
+    Bytes otherLength = testing_support::Concat({good, testing_support::Trailer(payload)});
+    otherLength[otherLength.size() - 8] ^= 0x01;
+    WriteBytes(Path("badlength"), otherLength);
     WriteBytes(Path("keep"), Bytes{'o', 'l', 'd'});
     const struct {
         std::vector<std::string> args;
@@ -153,6 +163,9 @@ TEST_F(Mkpackage, BadInputIsNamedWithItsReasonAndLeavesNoFileBehind) {
         {{"inspect", Path("nomarker")}, Path("nomarker"), "finds no marker"},
         {{"inspect", Path("tiny")}, Path("tiny"), "finds no marker"},
         {{"inspect", Path("badpayload")}, Path("badpayload"), "does not expand"},
+        {{"inspect", Path("badcrc")}, Path("badcrc"), "CRC-32"},
+        {{"inspect", Path("badlength")}, Path("badlength"), "the trailer states a payload of"},
+        {{"extract", Path("badcrc"), "-o", Path("keep")}, Path("badcrc"), "CRC-32"},
         {{"extract", Path("cut"), "-o", Path("keep")}, Path("cut"), "no second marker"},
         {{"extract", Path("badpayload"), "-o", Path("keep")}, Path("badpayload"), "does not expand"},
         {{"expand", Path("saver.scr"), "-o", Path("keep")}, Path("saver.scr"), "not an SZDD file"},
