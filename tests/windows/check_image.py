@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks a Windows program file: its PE format, its subsystem and the DLLs that it imports.
+"""Checks a Windows program file: its PE format, its subsystem, the DLLs that it imports and,
+for a program without C runtime, that it has no static constructors (nothing would run them).
 
 Reads the headers with objdump -p (binutils-mingw-w64). Exits 1 naming every difference.
 """
@@ -27,6 +28,20 @@ def imported_dlls(headers):
     return re.findall(r"^\s*DLL Name: (\S+)", headers, re.MULTILINE)
 
 
+def constructor_list_bytes(nm, image):
+    """The size of the linked constructor list, the two sentinels included (from the symbol table;
+    MinGW's linker puts the list into .text between __CTOR_LIST__ and __DTOR_LIST__)."""
+    symbols = subprocess.run([nm, image], check=True, capture_output=True, text=True).stdout
+    addresses = {}
+    for line in symbols.splitlines():
+        fields = line.split()
+        if len(fields) == 3 and fields[2].lstrip("_") in ("CTOR_LIST__", "DTOR_LIST__"):
+            addresses[fields[2].lstrip("_")] = int(fields[0], 16)
+    if len(addresses) != 2:
+        raise SystemExit(f"{image}: no constructor list in the symbol table (stripped?)")
+    return addresses["DTOR_LIST__"] - addresses["CTOR_LIST__"]
+
+
 SUBSYSTEMS = {"gui": 2, "console": 3}
 
 
@@ -39,10 +54,17 @@ def main():
     group = parser.add_mutually_exclusive_group(required=True)
     group.add_argument("--imports-exactly", help="comma-separated DLL names, each imported once")
     group.add_argument("--imports-within", help="comma-separated DLL names that the image may import")
+    parser.add_argument("--no-constructors", metavar="NM",
+                        help="with this nm: fail on static constructors, as the image's start-up runs none")
     args = parser.parse_args()
 
     headers = read_headers(args.objdump, args.image)
     faults = []
+    if args.no_constructors:
+        pointer = 8 if file_format(headers) == "pei-x86-64" else 4
+        # An empty list holds only its sentinels, -1 and 0.
+        if constructor_list_bytes(args.no_constructors, args.image) > 2 * pointer:
+            faults.append("has static constructors, which nothing runs")
     if file_format(headers) != args.format:
         faults.append(f"file format {file_format(headers)}, expected {args.format}")
     if subsystem(headers) != SUBSYSTEMS[args.subsystem]:
