@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 seconds="${FUZZ_SECONDS:-15}"
-targets=(marker szdd profile)
+targets=(marker szdd profile inspect)
 
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ is missing (install clang and libclang-rt-14-dev)" >&2
