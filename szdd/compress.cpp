@@ -5,6 +5,7 @@
 // is the smallest file. The shortest path runs backwards over the positions; at each one the
 // longest match and every shorter length down to kMinMatch are the edges.
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -21,6 +22,8 @@ constexpr Bits kLiteralBits = 9;
 constexpr Bits kMatchBits = 17;
 constexpr Bits kUnreachable = std::numeric_limits<Bits>::max() / 2;
 constexpr std::uint8_t kLiteral = 1;  // an edge's length: 1 for a literal, else the match length
+// Up to this size a parse's bits stay below 2^32, as Parser::SolveBackwardFreely needs.
+constexpr std::uint32_t kLargestFreeSolve = 1u << 28;
 
 Bits EdgeBits(std::uint32_t length) { return length == kLiteral ? kLiteralBits : kMatchBits; }
 
@@ -68,7 +71,7 @@ public:
     void SolveBackward(const Bans& bans) {
         toEnd_.assign(size_ + 1, 0);
         choice_.assign(size_, kLiteral);
-        if (bans.empty()) {
+        if (bans.empty() && size_ <= kLargestFreeSolve) {
             SolveBackwardFreely();
         } else {
             for (std::uint32_t i = size_; i-- > 0;) ChooseAt(i, bans.At(i));
@@ -142,46 +145,46 @@ public:
     }
 
 private:
-    // The same choice as ChooseAt's without bans, in constant time per position. The match edges
-    // from i end in [i + kMinMatch, i + length[i]], and as i falls both ends fall too: the end
-    // because a match at i continues at i + 1, one shorter. So the cheapest end is the last of a
-    // queue of candidate ends whose costs fall towards the far end; among equal costs the farther
-    // end stays, as in ChooseAt.
+    // The same choice as ChooseAt's without bans, branch-free: the match edges from i end in
+    // [i + kMinMatch, i + length[i]], at most 16 ends, and the cheapest of them, the farthest
+    // among equal costs, is the least of keys (cost << 32) | ~end. Two overlapping spans of a
+    // power of two cover the range; each level k keeps the least key of the 2^k ends from j on,
+    // for the ends j ahead of i (a ring). Costs stay below 2^32 up to kLargestFreeSolve.
     void SolveBackwardFreely() {
-        std::uint32_t queue[kMaxMatch + 2];  // ends, nearest first; a ring over kQueueSlots
-        constexpr std::uint32_t kQueueSlots = kMaxMatch + 2;
-        std::uint32_t head = 0;  // slot of the nearest end
-        std::uint32_t count = 0;
-        std::uint32_t nextToAdd = size_;  // ends above this are in the queue or were dropped
-        for (std::uint32_t i = size_; i-- > 0;) {
-            Bits best = toEnd_[i + 1] + kLiteralBits;
-            std::uint8_t choice = kLiteral;
-            const std::uint32_t longest = matches_.length[i];
-            if (longest >= kMinMatch) {
-                const std::uint32_t farEnd = i + longest;
-                while (count > 0 && queue[(head + count - 1) % kQueueSlots] > farEnd) --count;
-                for (; nextToAdd >= i + kMinMatch && nextToAdd > i; --nextToAdd) {
-                    if (nextToAdd > farEnd) continue;
-                    const Bits cost = toEnd_[nextToAdd];
-                    while (count > 0 && toEnd_[queue[head]] > cost) {
-                        head = (head + 1) % kQueueSlots;
-                        --count;
-                    }
-                    head = (head + kQueueSlots - 1) % kQueueSlots;
-                    queue[head] = nextToAdd;
-                    ++count;
-                }
-                const std::uint32_t end = queue[(head + count - 1) % kQueueSlots];
-                if (toEnd_[end] + kMatchBits < best) {
-                    best = toEnd_[end] + kMatchBits;
-                    choice = static_cast<std::uint8_t>(end - i);
-                }
-            } else {
-                count = 0;
-                nextToAdd = std::min<std::uint32_t>(nextToAdd, i + kMinMatch - 1);
-            }
-            toEnd_[i] = best;
-            choice_[i] = choice;
+        constexpr std::uint32_t kRing = 32;  // more than kMaxMatch + the widest span
+        constexpr std::uint64_t kNone = ~std::uint64_t{0};
+        // least[k][j % kRing]: the least key of the ends j to j + 2^k - 1.
+        std::uint64_t least[5][kRing];
+        for (auto& level : least) std::fill(std::begin(level), std::end(level), kNone);
+        Bits* const toEnd = toEnd_.data();
+        std::uint8_t* const choices = choice_.data();
+        const std::uint8_t* const longest = matches_.length.data();
+        const std::uint32_t size = size_;
+        for (std::uint32_t i = size; i-- > 0;) {
+            // The spans that start at the nearest match end, i + kMinMatch; none past the data.
+            const std::uint32_t first = i + kMinMatch;
+            const std::uint32_t slot = first & (kRing - 1);
+            const std::uint64_t key1 = first <= size ? static_cast<std::uint64_t>(toEnd[first]) << 32 | ~first : kNone;
+            const std::uint64_t key2 = std::min(key1, least[0][(first + 1) & (kRing - 1)]);
+            const std::uint64_t key4 = std::min(key2, least[1][(first + 2) & (kRing - 1)]);
+            const std::uint64_t key8 = std::min(key4, least[2][(first + 4) & (kRing - 1)]);
+            const std::uint64_t key16 = std::min(key8, least[3][(first + 8) & (kRing - 1)]);
+            least[0][slot] = key1;
+            least[1][slot] = key2;
+            least[2][slot] = key4;
+            least[3][slot] = key8;
+            least[4][slot] = key16;
+            // The ends i + kMinMatch .. i + length, as two spans of 2^k; a length under kMinMatch
+            // gives one end whose match is then not taken.
+            const std::uint32_t length = longest[i];
+            const std::uint32_t ends = length >= kMinMatch ? length - kMinMatch + 1 : 1;
+            const int k = std::bit_width(ends) - 1;
+            const std::uint64_t cheapest = std::min(least[k][slot], least[k][(first + ends - (1u << k)) & (kRing - 1)]);
+            const Bits literal = toEnd[i + 1] + kLiteralBits;
+            const Bits match = (cheapest >> 32) + kMatchBits;
+            const bool takeMatch = (match < literal) & (length >= kMinMatch);
+            toEnd[i] = takeMatch ? match : literal;
+            choices[i] = takeMatch ? static_cast<std::uint8_t>(~static_cast<std::uint32_t>(cheapest) - i) : kLiteral;
         }
     }
 
