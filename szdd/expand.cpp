@@ -6,6 +6,7 @@
 // groups (a flag byte and eight items) decode without per-byte checks while enough input, room and
 // expected length remain; the rest, near the ends, goes item by item with every check.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -21,6 +22,7 @@ constexpr std::size_t kCopySlack = 32;  // a match copies kMaxMatch bytes whatev
 constexpr std::size_t kGroupInput = 1 + 8 * 2;
 constexpr std::size_t kGroupOutput = 8 * kMaxMatch;
 constexpr std::size_t kTrailingSlack = 8;
+constexpr std::size_t kLiteralSlack = 8;  // literals are copied 8 bytes at a time, from up to the group's end
 
 // Input bytes from a block that is refilled on demand, keeping what is left of the old one.
 class Reader {
@@ -102,18 +104,28 @@ inline std::size_t DistanceBack(std::size_t nextPosition, std::size_t source) {
     return ((nextPosition - source - 1) & (kWindowSize - 1)) + 1;
 }
 
-// Copies kMaxMatch bytes from distance back, byte by byte where source and copy overlap, so that
-// a short distance repeats the bytes as the format has it.
+// Copies kMaxMatch bytes from distance back (the match's length or more; the caller keeps
+// kCopySlack bytes of room), with the result the format gives a byte-by-byte copy: where source
+// and copy overlap, a distance under 8 repeats its first bytes.
 inline void CopyMatch(std::uint8_t* out, std::size_t distance) {
     const std::uint8_t* from = out - distance;
-    if (distance >= 16) {
-        std::memcpy(out, from, 16);
-        std::memcpy(out + 16, from + 16, 2);
-    } else if (distance == 1) {
-        std::memset(out, *from, kMaxMatch);
-    } else {
-        for (std::size_t i = 0; i < kMaxMatch; ++i) out[i] = from[i];
+    if (distance >= 8) {
+        // Each word's source lies wholly before it, so word by word is byte by byte.
+        std::uint64_t word;
+        std::memcpy(&word, from, 8);
+        std::memcpy(out, &word, 8);
+        std::memcpy(&word, from + 8, 8);
+        std::memcpy(out + 8, &word, 8);
+        std::memcpy(&word, from + 16, 8);
+        std::memcpy(out + 16, &word, 8);
+        return;
     }
+    // The first 8 bytes repeat the distance's bytes; they recur every `step` bytes, a multiple of
+    // the distance.
+    std::uint8_t pattern[8];
+    for (std::size_t i = 0; i < 8; ++i) pattern[i] = from[i % distance];
+    const std::size_t step = 8 - 8 % distance;
+    for (std::size_t at = 0; at < kMaxMatch; at += step) std::memcpy(out + at, pattern, 8);
 }
 
 class Decoder {
@@ -177,36 +189,41 @@ private:
     }
 
     // Decodes whole groups while a full one fits in the input at hand, the room, and the length
-    // still expected; false if a write failed.
+    // still expected; false if a write failed. A run of literals goes as one copy of 8 bytes, so
+    // the items cost a branch per match rather than one per item.
     bool FastGroups() {
         for (;;) {
             const std::uint64_t remaining = length_ - writer_.produced();
             if (remaining < kGroupOutput) return true;
-            if (reader_.Ensure(kGroupInput) < kGroupInput) return true;
+            if (reader_.Ensure(kGroupInput + kLiteralSlack) < kGroupInput + kLiteralSlack) return true;
             if (!writer_.MakeRoom(kGroupOutput + kCopySlack)) return false;
             const std::uint8_t*& in = reader_.next();
             std::uint8_t*& out = writer_.out();
             // The last starts from which a whole group surely fits.
-            const std::uint8_t* const inLimit = in + (reader_.available() - kGroupInput);
+            const std::uint8_t* const inLimit = in + (reader_.available() - kGroupInput - kLiteralSlack);
             std::uint8_t* const outLimit =
                 out + std::min<std::uint64_t>(remaining - kGroupOutput, writer_.room() - kGroupOutput - kCopySlack);
-            std::size_t position = writer_.windowPosition();
+            // The window position of the byte at out is (out - windowOrigin) mod kWindowSize.
+            const std::uintptr_t windowOrigin = reinterpret_cast<std::uintptr_t>(out) - writer_.windowPosition();
             while (in <= inLimit && out <= outLimit) {
-                unsigned flags = *in++;
-                std::uint8_t* const groupStart = out;
-                for (int item = 0; item < 8; ++item, flags >>= 1) {
-                    if (flags & 1) {
-                        *out++ = *in++;
-                        continue;
-                    }
-                    const std::size_t next = (position + static_cast<std::size_t>(out - groupStart)) & (kWindowSize - 1);
+                // Past the eight items, a 0 (ending any run of literals) and a 1: flags == 2 once
+                // all eight are done.
+                unsigned flags = *in++ | 0x200u;
+                for (;;) {
+                    const int literals = std::countr_one(flags);
+                    std::memcpy(out, in, 8);
+                    out += literals;
+                    in += literals;
+                    flags >>= literals;
+                    if (flags == 2) break;
+                    flags >>= 1;
+                    const std::size_t next = (reinterpret_cast<std::uintptr_t>(out) - windowOrigin) & (kWindowSize - 1);
                     const std::size_t distance = DistanceBack(next, in[0] | (in[1] & 0xF0u) << 4);
                     const std::size_t matchLength = (in[1] & 0x0F) + kMinMatch;
                     in += 2;
                     CopyMatch(out, distance);
                     out += matchLength;
                 }
-                position = (position + static_cast<std::size_t>(out - groupStart)) & (kWindowSize - 1);
             }
         }
     }

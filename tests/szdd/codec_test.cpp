@@ -114,6 +114,80 @@ TEST(SzddMarkerRun, CompressorTakesTheNextBestParseWhereTheOptimumWouldHoldARun)
     EXPECT_LE(safe.size(), optimal.size() + 2) << "more than one item's worth given up";
 }
 
+// The format decoded the plain way, a byte at a time through the window, for comparing against.
+Bytes ReferenceExpand(const Bytes& file) {
+    std::uint8_t window[szdd::kWindowSize];
+    std::memset(window, szdd::kWindowFill, sizeof window);
+    std::size_t position = szdd::kWindowStart;
+    Bytes out;
+    for (std::size_t at = szdd::kHeaderSize; at < file.size();) {
+        const std::uint8_t flags = file[at++];
+        for (int bit = 0; bit < 8 && at < file.size(); ++bit) {
+            if (flags >> bit & 1) {
+                out.push_back(window[position++ % szdd::kWindowSize] = file[at++]);
+                continue;
+            }
+            std::size_t source = file[at] | (file[at + 1] & 0xF0) << 4;
+            const std::size_t length = (file[at + 1] & 0x0F) + szdd::kMinMatch;
+            at += 2;
+            for (std::size_t i = 0; i < length; ++i) {
+                const std::uint8_t byte = window[source++ % szdd::kWindowSize];
+                out.push_back(window[position++ % szdd::kWindowSize] = byte);
+            }
+        }
+    }
+    return out;
+}
+
+TEST(SzddExpand, EveryShortDistanceAndLengthCopiesAsByteByByte) {
+    // Hand-made data: every distance 1 to 18 with every length, then random ones up to the whole
+    // window (the first reach into the initial blanks), between runs of random literals, so
+    // that sources and copies overlap in every way and groups mix literals and matches.
+    std::mt19937 random(3);
+    Bytes data;
+    std::size_t produced = 0;
+    std::size_t items = 0;
+    std::size_t flagAt = 0;
+    auto item = [&](bool literal) {
+        if (items++ % 8 == 0) {
+            flagAt = data.size();
+            data.push_back(0);
+        }
+        if (literal) data[flagAt] |= static_cast<std::uint8_t>(1 << ((items - 1) % 8));
+    };
+    auto match = [&](std::size_t distance, std::size_t length) {
+        item(false);
+        const std::size_t source = (szdd::kWindowStart + produced - distance) % szdd::kWindowSize;
+        data.push_back(static_cast<std::uint8_t>(source));
+        data.push_back(static_cast<std::uint8_t>((source >> 4 & 0xF0) | (length - szdd::kMinMatch)));
+        produced += length;
+    };
+    auto literals = [&](std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i, ++produced) {
+            item(true);
+            data.push_back(static_cast<std::uint8_t>(random()));
+        }
+    };
+    match(szdd::kWindowSize, szdd::kMaxMatch);
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t distance = 1; distance <= szdd::kMaxMatch; ++distance)
+            for (std::size_t length = szdd::kMinMatch; length <= szdd::kMaxMatch; ++length) {
+                literals(random() % 4);
+                match(distance, length);
+            }
+        for (int k = 0; k < 300; ++k) {
+            literals(random() % 3);
+            match(1 + random() % szdd::kWindowSize, szdd::kMinMatch + random() % 16);
+        }
+    }
+    Bytes file(szdd::kHeaderSize);
+    szdd::PutHeader(szdd::Header{szdd::kModeA, 0, static_cast<std::uint32_t>(produced)}, file.data());
+    file.insert(file.end(), data.begin(), data.end());
+    const Bytes expected = ReferenceExpand(file);
+    ASSERT_EQ(expected.size(), produced);
+    EXPECT_EQ(ExpandOrFail(file), expected);
+}
+
 // A compressed text to damage.
 const Bytes& SampleFile() {
     static const Bytes file = szdd::Compress(szdd_corpus::ReadIfPresent(szdd_corpus::kTextPath));
