@@ -120,12 +120,17 @@ inline void CopyMatch(std::uint8_t* out, std::size_t distance) {
         std::memcpy(out + 16, &word, 8);
         return;
     }
-    // The first 8 bytes repeat the distance's bytes; they recur every `step` bytes, a multiple of
-    // the distance.
-    std::uint8_t pattern[8];
-    for (std::size_t i = 0; i < 8; ++i) pattern[i] = from[i % distance];
-    const std::size_t step = 8 - 8 % distance;
-    for (std::size_t at = 0; at < kMaxMatch; at += step) std::memcpy(out + at, pattern, 8);
+    // Byte by byte for the first 8, which then recur every kStep[distance]
+    // bytes, a multiple of the distance.
+    static constexpr std::uint8_t kStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+    std::uint64_t word;
+    if (distance == 1) {
+        word = *from * 0x0101010101010101u;
+    } else {
+        for (std::size_t i = 0; i < 8; ++i) out[i] = from[i];
+        std::memcpy(&word, out, 8);
+    }
+    for (std::size_t at = 0; at < kMaxMatch; at += kStep[distance]) std::memcpy(out + at, &word, 8);
 }
 
 class Decoder {
