@@ -17,8 +17,7 @@ LONG ExpandedLength(const char* packedPath) {
     if (delivered != static_cast<UINT>(kSzddHeaderSize)) return -1;
     for (int i = 0; i < 8; ++i)
         if (header[i] != kSzddMagic[i]) return -1;
-    const DWORD length = static_cast<DWORD>(header[10]) | static_cast<DWORD>(header[11]) << 8 |
-                         static_cast<DWORD>(header[12]) << 16 | static_cast<DWORD>(header[13]) << 24;
+    const DWORD length = LittleEndian32(header + 10);
     return length > 0x7FFFFFFFu ? -1 : static_cast<LONG>(length);
 }
 

@@ -5,11 +5,6 @@ namespace {
 
 BYTE g_copyBuffer[kCopyBlockSize];
 
-DWORD LittleEndian32(const BYTE* bytes) {
-    return static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8 | static_cast<DWORD>(bytes[2]) << 16 |
-           static_cast<DWORD>(bytes[3]) << 24;
-}
-
 // The CRC-32 of a whole file, read back through the copy buffer; false when it cannot be read.
 bool FileCrc(const char* path, DWORD* crc) {
     const HFILE file = _lopen(path, OF_READ);

@@ -35,6 +35,12 @@ constexpr int kCopyBlockSize = 8192;
 constexpr int kTrailerSize = 16;
 constexpr BYTE kTrailerMagic[8] = {'Q', 'P', 'K', 'G', 'C', 'R', 'C', '1'};
 
+// A 32-bit little-endian field, as the SZDD header and the trailer store their numbers.
+inline DWORD LittleEndian32(const BYTE* bytes) {
+    return static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8 | static_cast<DWORD>(bytes[2]) << 16 |
+           static_cast<DWORD>(bytes[3]) << 24;
+}
+
 // CRC-32 as zip and PNG compute it (reflected polynomial 0xEDB88320). Start with 0 and feed the
 // bytes in any number of pieces.
 DWORD Crc32(DWORD crc, const BYTE* data, UINT size);

@@ -154,11 +154,6 @@ void PutLittleEndian32(std::uint32_t value, Bytes* out) {
     for (int i = 0; i < 4; ++i) out->push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 // The trailer that lets the installer check the packed file: magic, length, CRC-32.
 Bytes TrailerFor(const Bytes& payload) {
     Bytes trailer(std::begin(kTrailerMagic), std::end(kTrailerMagic));
