@@ -45,6 +45,9 @@ add_custom_command(OUTPUT ${QUENDOLIN_ICON}
 add_custom_target(icon DEPENDS ${QUENDOLIN_ICON})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/installer.rc ${CMAKE_SOURCE_DIR}/saver/saver.rc
   PROPERTIES OBJECT_DEPENDS ${QUENDOLIN_ICON})
+# The resource compiler reads the manifest too; CMake does not see it in the script.
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/installer.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${CMAKE_SOURCE_DIR}/resources/installer.manifest)
 
 # installer.exe: our own entry calls WinMain; libgcc supplies only the stack probe ___chkstk_ms,
 # which frames of a page or more (the marker scan's 4096-byte block) need on Windows.
