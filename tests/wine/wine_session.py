@@ -8,12 +8,15 @@ i386 programs, `start` fails and says which is missing: the suite never passes o
 One session (Xvfb, a fresh WINEPREFIX in the build tree, a persistent wineserver) serves every
 test of a ctest run: `start` sets it up, `stop` takes it down, and each other command is one test:
 
-  install-registered  Yes to both questions: files, system.ini, registry and the live setting
-  install-declined    No to the install question: nothing written
-  package-cut-short   a package without its second marker: the error box and exit code 1
-  saver-runs          the installed screen saver, full screen, until a real key press or mouse move
-  saver-modes         its settings box (/c), its preview (/p) in a frame of ours, and /p without window
-  lz-interop          payloads of the packer, expanded by Wine's LZ32, give back the originals
+  install-registered    Yes to both questions: files, system.ini, registry and the live setting
+  registry-names-saver  after it: HKCU\\Control Panel\\Desktop SCRNSAVE.EXE as in system.ini (NT)
+  install-declined      No to the install question: nothing written
+  package-cut-short     a package without its second marker: the error box and exit code 1
+  damaged-over-saver    damaged packages run over an installed screen saver: error box, exit code 1,
+                        that saver and everything else as it was
+  saver-runs            the installed screen saver, full screen, until a real key press or mouse move
+  saver-modes           its settings box (/c), its preview (/p) in a frame of ours, and /p without window
+  lz-interop            payloads of the packer, expanded by Wine's LZ32, give back the originals
 
 Every message box is read through wine_probe (its text, buttons and icon), captured as a PNG and
 answered from the keyboard with xdotool.
@@ -365,12 +368,15 @@ def boot_section(sections):
     return matches[0]
 
 
-BOOT_BEFORE = [("shell", "Explorer.exe"), ("SCRNSAVE.EXE", r"C:\WINDOWS\ALT.SCR"), ("mouse.drv", "mouse.drv")]
+OTHER_SAVER = r"C:\WINDOWS\ALT.SCR"
+BOOT_BEFORE = [("shell", "Explorer.exe"), ("SCRNSAVE.EXE", OTHER_SAVER), ("mouse.drv", "mouse.drv")]
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 
 
 def prepare_windows_directory(session, product, stale_saver=None):
-    """The state every dialogue test starts from: no screen-saver files of ours, and a system.ini
-    that already has a [boot] section with other keys and another screen saver."""
+    """The state every dialogue test starts from: no screen-saver files of ours (or the given one),
+    a system.ini that already has a [boot] section with other keys and another screen saver, which
+    the registry names too, as NT would have it, and the screen saver off with a longer idle time."""
     for name in (f"{product}.scr", f"{product}.SC_"):
         path = os.path.join(session.windows, name)
         if os.path.exists(path):
@@ -383,19 +389,25 @@ def prepare_windows_directory(session, product, stale_saver=None):
     boot = "[boot]\r\n" + "".join(f"{key}={value}\r\n" for key, value in BOOT_BEFORE)
     with open(os.path.join(session.windows, "system.ini"), "wb") as out:
         out.write(boot.encode("latin-1") + original)
-    session.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "ScreenSaveTimeOut", "/t", "REG_SZ", "/d", "600",
-                 "/f")
+    for name, value in (("ScreenSaveTimeOut", "600"), ("SCRNSAVE.EXE", OTHER_SAVER)):
+        session.wine("reg", "add", DESKTOP_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
     session.probe("saver-active-off")
     check(session.probe("saver-active") == "0", "the probe could not switch the screen saver off")
 
 
-def screen_saver_timeout(session):
-    listing = session.wine("reg", "query", r"HKCU\Control Panel\Desktop", "/v", "ScreenSaveTimeOut")
+def desktop_value(session, name):
+    """(type, data) of a value under HKCU\\Control Panel\\Desktop, which NT reads the screen-saver
+    settings from."""
+    listing = session.wine("reg", "query", DESKTOP_KEY, "/v", name, check_exit=False)
     for line in listing.splitlines():
         fields = line.split()
-        if len(fields) >= 3 and fields[0] == "ScreenSaveTimeOut":
+        if len(fields) >= 3 and fields[0].lower() == name.lower():
             return fields[1], " ".join(fields[2:])
-    raise Failure(f"no ScreenSaveTimeOut in HKCU\\Control Panel\\Desktop: {listing!r}")
+    raise Failure(f"no {name} in {DESKTOP_KEY}: {listing!r}")
+
+
+def screen_saver_timeout(session):
+    return desktop_value(session, "ScreenSaveTimeOut")
 
 
 def snapshot(session):
@@ -408,18 +420,20 @@ def snapshot(session):
                 entries[name] = content.read()
         else:
             entries[name] = "<directory>"
-    return entries, screen_saver_timeout(session), session.probe("saver-active")
+    return entries, screen_saver_timeout(session), desktop_value(session, "SCRNSAVE.EXE"), \
+        session.probe("saver-active")
 
 
 def check_unchanged(before, after):
-    files_before, timeout_before, active_before = before
-    files_after, timeout_after, active_after = after
+    files_before, timeout_before, saver_before, active_before = before
+    files_after, timeout_after, saver_after, active_after = after
     added = sorted(set(files_after) - set(files_before))
     removed = sorted(set(files_before) - set(files_after))
     changed = sorted(name for name in set(files_before) & set(files_after) if files_before[name] != files_after[name])
     check(not added and not removed and not changed,
           f"the Windows directory changed: added {added}, removed {removed}, changed {changed}")
     check(timeout_after == timeout_before, f"ScreenSaveTimeOut changed from {timeout_before} to {timeout_after}")
+    check(saver_after == saver_before, f"the registry's SCRNSAVE.EXE changed from {saver_before} to {saver_after}")
     check(active_after == active_before, f"the screen saver's live setting changed from {active_before} to {active_after}")
 
 
@@ -440,9 +454,13 @@ def command_install_registered(args):
     session = Session(args.session)
     product = args.product
     saver = read(args.saver)
+    package_bytes = read(args.package)
+    # The image that Wine starts here is the one that asks for administrator rights.
+    check(b'level="requireAdministrator"' in package_bytes[:MARKER_SEARCH_START],
+          "the package's installer image has no manifest asking for administrator rights")
     # A longer, older screen saver of the same name: the installer must replace it whole.
     prepare_windows_directory(session, product, stale_saver=b"an older screen saver " * 40000)
-    package = copy_package(session, read(args.package), os.path.basename(args.package))
+    package = copy_package(session, package_bytes, os.path.basename(args.package))
     boxes = [welcome_box(product), install_box(product, YES), register_box(product, YES), closing_box()]
     exit_code = run_dialogue(session, [package], CAPTION_FORMAT.format(product), boxes, args.shots,
                              "install-registered.log")
@@ -471,6 +489,20 @@ def command_install_registered(args):
     log(f"installed {product}.scr ({len(saver)} bytes), SCRNSAVE.EXE={short_path}, timeout 120, active")
 
 
+def command_registry_names_saver(args):
+    """After install-registered: NT takes the active screen saver from the registry, not from
+    system.ini, so both must name the installed one."""
+    session = Session(args.session)
+    short_path = session.probe("short-path", f"C:\\windows\\{args.product}.scr")
+    boot = boot_section(parse_ini(read(os.path.join(session.windows, "system.ini"))))
+    entries = [value for key, value in boot if key.upper() == "SCRNSAVE.EXE"]
+    check(entries == [short_path], f"[boot] SCRNSAVE.EXE is {entries}, expected [{short_path!r}]: run install-registered first")
+    kind, value = desktop_value(session, "SCRNSAVE.EXE")
+    check((kind, value) == ("REG_SZ", short_path),
+          f"{DESKTOP_KEY} SCRNSAVE.EXE is {kind} {value!r}, expected REG_SZ {short_path!r} as in system.ini")
+    log(f"{DESKTOP_KEY} SCRNSAVE.EXE = [boot] SCRNSAVE.EXE = {short_path}")
+
+
 def command_install_declined(args):
     session = Session(args.session)
     product = args.product
@@ -486,10 +518,7 @@ def command_install_declined(args):
 
 
 def cut_before_second_marker(package):
-    first = package.find(MARKER, MARKER_SEARCH_START)
-    second = package.find(MARKER, first + len(MARKER))
-    check(first >= 0 and second > first, "the package has not two markers")
-    payload_start = first + len(MARKER)
+    payload_start, second = payload_bounds(package)
     return package[:payload_start + (second - payload_start) // 2]
 
 
@@ -505,6 +534,64 @@ def command_package_cut_short(args):
     check(exit_code == 1, f"the installer exited {exit_code}, expected 1")
     check_unchanged(before, snapshot(session))
     log("cut short: error box, exit code 1, nothing left behind")
+
+
+TRAILER_MAGIC = b"QPKGCRC1"
+
+
+def payload_bounds(package):
+    """Where the payload starts and where the second marker stands."""
+    first = package.find(MARKER, MARKER_SEARCH_START)
+    second = package.find(MARKER, first + len(MARKER))
+    check(first >= 0 and second > first, "the package has not two markers")
+    return first + len(MARKER), second
+
+
+def with_payload_byte_flipped(package):
+    """A package damaged in transit: one byte of the payload changed, the trailer as it was, so
+    that its CRC-32 no longer matches."""
+    start, second = payload_bounds(package)
+    check(package[second + len(MARKER):][:8] == TRAILER_MAGIC, "the package has no trailer")
+    damaged = bytearray(package)
+    damaged[(start + second) // 2] ^= 0x40
+    return bytes(damaged)
+
+
+def plain_with_szdd_data_cut(package):
+    """A package of the plain layout (no trailer, so nothing is checked before expansion) whose SZDD
+    data end at half their length: the header promises more than LZ32 can expand."""
+    start, second = payload_bounds(package)
+    check(package[start:start + 8] == SZDD_MAGIC, "the payload is no SZDD file")
+    return package[:start + (second - start) // 2] + MARKER
+
+
+DAMAGED_PACKAGES = [
+    ("crc-mismatch", with_payload_byte_flipped),
+    ("plain-szdd-cut", plain_with_szdd_data_cut),
+]
+
+
+def command_damaged_over_saver(args):
+    session = Session(args.session)
+    product = args.product
+    package_bytes = read(args.package)
+    faults = []
+    for name, damage in DAMAGED_PACKAGES:
+        # The screen saver already installed, which the run must leave as it is.
+        prepare_windows_directory(session, product, stale_saver=b"the installed screen saver " * 9000)
+        package = copy_package(session, damage(package_bytes), f"Beschaedigt-{name}.exe")
+        before = snapshot(session)
+        boxes = [welcome_box(product), install_box(product, YES), damaged_box()]
+        try:
+            exit_code = run_dialogue(session, [package], CAPTION_FORMAT.format(product), boxes,
+                                     os.path.join(args.shots, name), f"damaged-{name}.log")
+            check(exit_code == 1, f"the installer exited {exit_code}, expected 1")
+            check_unchanged(before, snapshot(session))
+            log(f"{name}: error box, exit code 1, installed screen saver and everything else kept")
+        except Failure as failure:
+            faults.append(f"{name}: {failure}")
+            log(f"{name}: FAILED: {failure}")
+    check(not faults, "; ".join(faults))
 
 
 def image_spread(session, path):
@@ -667,13 +754,15 @@ def main():
     start.add_argument("--wineserver", required=True)
     start.add_argument("--probe", required=True)
     commands.add_parser("stop")
-    for name in ("install-registered", "install-declined", "package-cut-short"):
+    for name in ("install-registered", "install-declined", "package-cut-short", "damaged-over-saver"):
         command = commands.add_parser(name)
         command.add_argument("--package", required=True)
         command.add_argument("--product", required=True)
         command.add_argument("--shots", required=True)
         if name == "install-registered":
             command.add_argument("--saver", required=True, help="the screen saver that the package holds")
+    registry = commands.add_parser("registry-names-saver")
+    registry.add_argument("--product", required=True)
     saver = commands.add_parser("saver-runs")
     saver.add_argument("--product", required=True)
     saver.add_argument("--shots", required=True)
@@ -686,6 +775,7 @@ def main():
     args = parser.parse_args()
     handlers = {"start": command_start, "stop": command_stop, "install-registered": command_install_registered,
                 "install-declined": command_install_declined, "package-cut-short": command_package_cut_short,
+                "damaged-over-saver": command_damaged_over_saver, "registry-names-saver": command_registry_names_saver,
                 "saver-runs": command_saver_runs, "saver-modes": command_saver_modes, "lz-interop": command_lz_interop}
     began = time.monotonic()
     try:
