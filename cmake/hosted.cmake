@@ -3,8 +3,10 @@ enable_testing()
 find_package(GTest REQUIRED)
 
 add_subdirectory(szdd)
+add_subdirectory(package)
+add_subdirectory(system)
+add_subdirectory(installer ${CMAKE_BINARY_DIR}/installer_code)  # build/hosted/installer is the program
 add_subdirectory(platform/hosted)
-add_subdirectory(installer ${CMAKE_BINARY_DIR}/core)
 add_subdirectory(tools)
 add_subdirectory(tests)
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
