@@ -12,7 +12,7 @@ set(QUENDOLIN_MKPACKAGE ${QUENDOLIN_HOST_TOOLS}/mkpackage)
 set(QUENDOLIN_ICONMAKER ${QUENDOLIN_HOST_TOOLS}/iconmaker)
 foreach(tool ${QUENDOLIN_MKPACKAGE} ${QUENDOLIN_ICONMAKER})
   if(NOT EXISTS ${tool})
-    message(WARNING "${tool} is missing: build the hosted preset first (scripts/build.sh does)")
+    message(FATAL_ERROR "${tool} is missing: build the hosted preset first (scripts/build.sh does)")
   endif()
 endforeach()
 
