@@ -12,7 +12,7 @@ set(QUENDOLIN_MKPACKAGE ${QUENDOLIN_HOST_TOOLS}/mkpackage)
 set(QUENDOLIN_ICONMAKER ${QUENDOLIN_HOST_TOOLS}/iconmaker)
 foreach(tool ${QUENDOLIN_MKPACKAGE} ${QUENDOLIN_ICONMAKER})
   if(NOT EXISTS ${tool})
-    message(WARNING "${tool} is missing: build the hosted preset first (scripts/build.sh does)")
+    message(FATAL_ERROR "${tool} is missing: build the hosted preset first (scripts/build.sh does)")
   endif()
 endforeach()
 
@@ -32,9 +32,13 @@ add_library(platform INTERFACE)
 # LZ32 first: KERNEL32 exports the LZ operations too, and the first library named wins.
 target_link_libraries(platform INTERFACE lz32 user32 kernel32)
 
+add_subdirectory(package)
+add_subdirectory(system)
 add_subdirectory(installer)
 # The installer's code runs without C runtime: nothing may assume one.
-target_compile_options(installer_core PRIVATE -ffreestanding)
+foreach(code installer_code product_name package_code system_code)
+  target_compile_options(${code} PRIVATE -ffreestanding)
+endforeach()
 
 # The icon of the installer and of the demo screen saver.
 set(QUENDOLIN_ICON ${CMAKE_BINARY_DIR}/generated/quendolin.ico)
@@ -57,7 +61,8 @@ add_executable(installer WIN32
   ${CMAKE_SOURCE_DIR}/resources/installer.rc)
 target_compile_options(installer PRIVATE -ffreestanding)
 target_include_directories(installer PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(installer PRIVATE installer_core gcc)
+link_installer(installer product_name platform)
+target_link_libraries(installer PRIVATE gcc)
 target_link_options(installer PRIVATE -nostdlib -nostartfiles -Wl,-e,${QUENDOLIN_ENTRY})
 set_target_properties(installer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(installer icon)
