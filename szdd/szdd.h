@@ -43,7 +43,7 @@ enum class Status {
     notSzdd,         // no SZDD magic
     unknownMode,     // a mode other than 'A'
     truncated,       // the data end before the header's length is reached, or inside a match
-    tooLong,         // the data go on well past the header's length
+    tooLong,         // the data go on past the header's length
     readFailed,
     writeFailed,
 };
@@ -66,7 +66,8 @@ struct Stream {
 
 // Expands the data that follow a header, which the caller has already read. Memory stays fixed
 // (one window and one block each way) whatever the header claims; output stops at the header's
-// length. A few stray bytes beyond it are ignored, as COMPRESS leaves them behind small files.
+// length, and data that go on past it are an error (tooLong), but for the flag byte and literal
+// 0x00 that mscompress writes for an empty file.
 Result ExpandData(const Header& header, const Stream& stream);
 
 // Expands a whole SZDD file held in memory. The output grows with the data actually decoded, never

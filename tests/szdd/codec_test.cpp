@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "szdd/szdd.h"
@@ -245,6 +246,14 @@ TEST(SzddExpand, DamagedFilesGetTheirStatusAndNeverMoreThanTheHeaderStates) {
     noMagic[3] = 'Q';
     Bytes strayBytes = whole;
     strayBytes.insert(strayBytes.end(), {0x01, 0x41});
+    Bytes strayFlagByte = whole;
+    strayFlagByte.push_back(0x00);
+    const Bytes empty = szdd::Compress({});
+    auto emptyWith = [&](Bytes data) {
+        Bytes file = empty;
+        file.insert(file.end(), data.begin(), data.end());
+        return file;
+    };
     Bytes trailingData = whole;
     trailingData.insert(trailingData.end(), 40, 0xFF);
     // The last item is a match (the text ends in a repeated line), so one byte less cuts it.
@@ -260,8 +269,14 @@ TEST(SzddExpand, DamagedFilesGetTheirStatusAndNeverMoreThanTheHeaderStates) {
         {"length 100 short", WithLength(whole, header.length - 100), szdd::Status::tooLong},
         {"length 1 over", WithLength(whole, header.length + 1), szdd::Status::truncated},
         {"length 4 GiB", WithLength(whole, 0xFFFFFFFFu), szdd::Status::truncated},
-        {"two stray bytes", strayBytes, szdd::Status::ok},
+        {"a stray literal", strayBytes, szdd::Status::tooLong},
+        {"a stray flag byte", strayFlagByte, szdd::Status::tooLong},
         {"40 bytes more data", trailingData, szdd::Status::tooLong},
+        {"empty", empty, szdd::Status::ok},
+        {"empty with mscompress's leftover", emptyWith({0x01, 0x00}), szdd::Status::ok},
+        {"empty with another literal", emptyWith({0x01, 0x41}), szdd::Status::tooLong},
+        {"empty with the leftover and more", emptyWith({0x01, 0x00, 0x00}), szdd::Status::tooLong},
+        {"empty with a flag byte", emptyWith({0x01}), szdd::Status::tooLong},
         {"mode B", otherMode, szdd::Status::unknownMode},
         {"no magic", noMagic, szdd::Status::notSzdd},
         {"shorter than a header", Bytes(whole.begin(), whole.begin() + 10), szdd::Status::notSzdd},
@@ -278,6 +293,22 @@ TEST(SzddExpand, DamagedFilesGetTheirStatusAndNeverMoreThanTheHeaderStates) {
         EXPECT_EQ(out.size(), result.written);
         // Memory follows the data, not the claim.
         EXPECT_LE(out.capacity(), 9 * c.file.size() + 4096);
+    }
+}
+
+TEST(SzddExpand, AHeaderLengthShortByAnyAmountIsRefused) {
+    // Short by a whole item or group leaves no partial item behind: the data alone tell.
+    Bytes text;
+    for (int i = 0; i < 100; ++i)
+        for (const char c : std::string("Hello, Quendolin! ")) text.push_back(static_cast<std::uint8_t>(c));
+    for (const Bytes& input : {text, szdd_corpus::ReadIfPresent(szdd_corpus::kTextPath)}) {
+        const Bytes whole = szdd::Compress(input);
+        for (std::uint32_t shortBy = 1; shortBy <= 2 * 8 * szdd::kMaxMatch && shortBy <= input.size(); ++shortBy) {
+            SCOPED_TRACE("length " + std::to_string(input.size()) + " short by " + std::to_string(shortBy));
+            Bytes out;
+            const szdd::Result result = szdd::Expand(WithLength(whole, static_cast<std::uint32_t>(input.size()) - shortBy), &out);
+            EXPECT_EQ(result.status, szdd::Status::tooLong) << szdd::Describe(result.status);
+        }
     }
 }
 
