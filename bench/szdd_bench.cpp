@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
     std::vector<CompressionRow> compression;
     std::vector<ExpansionRow> expansion;
     int index = 0;
+    const Bytes markerRun = szdd_corpus::MarkerRun();
     for (auto& entry : szdd_corpus::Corpus()) {
         if (entry.bytes.size() < 4096) continue;  // no throughput to speak of
         std::fprintf(stderr, "szdd_bench: %s\n", entry.name.c_str());
@@ -188,7 +189,7 @@ int main(int argc, char** argv) {
         WriteFile(plain, entry.bytes);
 
         Bytes ours;
-        const double oursSeconds = MedianSeconds([&] { ours = szdd::Compress(entry.bytes); });
+        const double oursSeconds = MedianSeconds([&] { ours = szdd::Compress(entry.bytes, 0, markerRun); });
         WriteFile(packed, ours);
         const double mscompressSeconds = MedianSeconds([&] {
             unlink((plain + "_").c_str());

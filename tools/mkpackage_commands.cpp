@@ -166,14 +166,15 @@ int Pack(const std::string& installerPath, const std::string& saverPath, const s
     const Bytes image = ReadFile(installerPath);
     const Bytes saver = ReadFile(saverPath);
     if (saver.size() > 0x7FFFFFFFu) throw Failure(saverPath, "too large for a package");
-    const Bytes payload = szdd::Compress(saver);
+    const Bytes marker = Marker();
+    // The installer's scan compares a marker's first kMarkerMatched bytes only.
+    const Bytes payload = szdd::Compress(saver, 0, std::span(marker).first(kMarkerMatched));
     if (ExpandOrFail(payload, saverPath, "its compressed form") != saver)
         throw Failure(saverPath, "payload expands to other bytes than the screen saver");
 
     Bytes package = image;
     if (package.size() < static_cast<std::size_t>(kMarkerSearchStart)) package.resize(kMarkerSearchStart, 0);
     const std::size_t firstMarker = package.size();
-    const Bytes marker = Marker();
     package.insert(package.end(), marker.begin(), marker.end());
     package.insert(package.end(), payload.begin(), payload.end());
     package.insert(package.end(), marker.begin(), marker.end());
@@ -296,7 +297,9 @@ int Extract(const std::string& packagePath, const std::string& saverPath) {
 int CompressFile(const std::string& inPath, const std::string& outPath) {
     const Bytes input = ReadFile(inPath);
     if (input.size() > 0xFFFFFFFFu) throw Failure(inPath, "too large for SZDD's 32-bit length");
-    WriteChecked(outPath, szdd::Compress(input), 0644);
+    // Free of marker runs too, so that the file can be framed into a package as it is.
+    const Bytes marker = Marker();
+    WriteChecked(outPath, szdd::Compress(input, 0, std::span(marker).first(kMarkerMatched)), 0644);
     return kExitOk;
 }
 

@@ -11,6 +11,7 @@
 #include "package/package.h"
 #include "szdd/szdd.h"
 #include "tests/support/test_files.h"
+#include "tests/szdd/corpus.h"
 #include "tests/szdd/marker_run_input.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST_F(Mkpackage, PackedSaverSitsBetweenMarkersWhereTheInstallerFindsItAndExtrac
 TEST_F(Mkpackage, ShortImageIsPaddedAndASaverWhoseOptimumSpellsARunStillPacks) {
     WriteBytes(Path("image"), Bytes(100, 'I'));
     const Bytes saver = szdd_corpus::InputWhoseOptimumHoldsARun();
-    ASSERT_TRUE(szdd::FindMarkerRun(szdd::CompressOptimal(saver)).has_value());
+    ASSERT_TRUE(szdd::Find(szdd::CompressOptimal(saver), szdd_corpus::MarkerRun()).has_value());
     WriteBytes(Path("saver.scr"), saver);
     const Outcome packed = Run({"pack", Path("image"), Path("saver.scr"), "-o", Path("Setup")});
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
