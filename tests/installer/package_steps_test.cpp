@@ -118,6 +118,20 @@ TEST(Crc32, MatchesTheStandardCheckValue) {
         }
 }
 
+TEST(Trailer, WrittenAsTheTestsSpellItAndReadBack) {
+    const Bytes payload = SampleProgram(5000, 4);
+    BYTE bytes[kTrailerSize];
+    WriteTrailer(::Trailer{static_cast<DWORD>(payload.size()), Crc32(0, payload.data(), static_cast<UINT>(payload.size()))},
+                 bytes);
+    EXPECT_EQ(Bytes(bytes, bytes + kTrailerSize), testing_support::Trailer(payload));
+    ::Trailer read{};
+    ASSERT_TRUE(ReadTrailer(bytes, &read));
+    EXPECT_EQ(read.payloadLength, payload.size());
+    EXPECT_EQ(read.payloadCrc, static_cast<DWORD>(crc32(0, payload.data(), static_cast<uInt>(payload.size()))));
+    bytes[7] ^= 1;
+    EXPECT_FALSE(ReadTrailer(bytes, &read)) << "without its magic the tail is no trailer";
+}
+
 TEST_F(FileScan, ExtractPayloadWithoutSecondMarkerLeavesNoFile) {
     const std::string packed = temp_ / "Quendolin.SC_";
     const HFILE file = Open(Concat({Marker(), SampleProgram(20000)}));
