@@ -10,6 +10,7 @@
 #include "platform/hosted/profile.h"
 #include "szdd/szdd.h"
 #include "tests/installer/run_installer.h"
+#include "tests/support/product.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -64,7 +65,7 @@ protected:
         for (const hosted::ShownBox& box : run.boxes) EXPECT_NE(box.text, kClosingText);
         EXPECT_EQ(run.cursorAfter, LoadCursorA(nullptr, IDC_ARROW));
         for (const std::string& name : ListDirectory(windows_)) {
-            if (name == "Quendolin.scr") {
+            if (name == SaverFileName()) {
                 EXPECT_EQ(ReadBytes(windows_ + "/" + name), saver_) << "a partial screen saver";
             } else {
                 EXPECT_TRUE(name == "system.ini" || name == "win.ini" || name == "session.ini") << "left behind: " << name;
@@ -90,7 +91,7 @@ protected:
             hosted::ClearFaults();
             if (!fired) {
                 EXPECT_EQ(run.exitCode, 0);
-                EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), saver_);
+                EXPECT_EQ(ReadBytes(windows_ + "/" + SaverFileName()), saver_);
                 EXPECT_EQ(Profiles(), after_);
                 return nth - 1;
             }

@@ -6,6 +6,7 @@
 #include "platform/hosted/hosted_control.h"
 #include "szdd/szdd.h"
 #include "tests/installer/run_installer.h"
+#include "tests/support/product.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -14,7 +15,6 @@ using namespace testing_support;
 
 constexpr char kYesYes[] = "\nj\nj\n\n";
 constexpr char kYesNo[] = "\nj\nn\n\n";
-constexpr char kCaption[] = "Quendolin Bildschirmschoner";
 constexpr UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
 
 class InstallerFlow : public ::testing::Test {
@@ -30,7 +30,7 @@ protected:
     std::string Windows(const std::string& name) const { return windows_ + "/" + name; }
     std::string ShortSaverPath() const {
         char shortPath[260];
-        const DWORD length = GetShortPathNameA((windows_ + "\\Quendolin.scr").c_str(), shortPath, sizeof shortPath);
+        const DWORD length = GetShortPathNameA((windows_ + "\\" + SaverFileName()).c_str(), shortPath, sizeof shortPath);
         return length == 0 ? std::string() : std::string(shortPath, length);
     }
 
@@ -49,7 +49,7 @@ void ExpectBoxes(const InstallerRun& run, const std::vector<ExpectedBox>& expect
     ASSERT_EQ(run.boxes.size(), expected.size()) << run.console;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE("box " + std::to_string(i));
-        EXPECT_EQ(run.boxes[i].caption, kCaption);
+        EXPECT_EQ(run.boxes[i].caption, ProductCaption());
         if (!expected[i].text.empty()) {
             EXPECT_EQ(run.boxes[i].text, expected[i].text);
         }
@@ -64,14 +64,15 @@ TEST_F(InstallerFlow, YesAndYesInstallsAndRegisters) {
     const InstallerRun run = Run(kYesYes);
     EXPECT_EQ(run.exitCode, 0);
     ExpectBoxes(run, {{g_welcomeText, MB_OK},
-                      {"Soll der Quendolin Bildschirmschoner installiert werden?", kQuestion},
-                      {"Den Quendolin Bildschirmschoner als aktiven Bildschirmschoner anmelden?", kQuestion},
+                      {InstallQuestion(), kQuestion},
+                      {RegisterQuestion(), kQuestion},
                       {"Installation erfolgreich abgeschlossen!", MB_ICONINFORMATION}});
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
     EXPECT_EQ(ListDirectory(windows_),
-              (std::vector<std::string>{"Quendolin.scr", "session.ini", "system.ini", "win.ini"}));
+              (std::vector<std::string>{SaverFileName(), "session.ini", "system.ini", "win.ini"}));
     EXPECT_EQ(ReadText(Windows("system.ini")), "[boot]\r\nSCRNSAVE.EXE=" + ShortSaverPath() + "\r\n");
-    EXPECT_NE(ShortSaverPath().find("QUENDO~1.SCR"), std::string::npos);
+    const std::string shortPath = ShortSaverPath();
+    EXPECT_EQ(shortPath.substr(shortPath.rfind('\\') + 1), ShortAlias(SaverFileName()));
     EXPECT_EQ(ReadText(Windows("session.ini")), "[windows]\r\nScreenSaveActive=1\r\nScreenSaveTimeOut=120\r\n");
     EXPECT_EQ(ReadText(Windows("win.ini")), "[windows]\r\nScreenSaveTimeOut=120\r\n");
     EXPECT_NE(run.console.find("Für Programmfehler"), std::string::npos) << "code page 1252 shown as UTF-8";
@@ -82,8 +83,8 @@ TEST_F(InstallerFlow, NoToRegistrationInstallsOnly) {
     EXPECT_EQ(run.exitCode, 0);
     ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {"", kQuestion},
                       {"Installation erfolgreich abgeschlossen!", MB_ICONINFORMATION}});
-    EXPECT_EQ(ListDirectory(windows_), std::vector<std::string>{"Quendolin.scr"});
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
+    EXPECT_EQ(ListDirectory(windows_), std::vector<std::string>{SaverFileName()});
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
 }
 
 TEST_F(InstallerFlow, AnythingButYesToInstallWritesNothing) {
@@ -91,22 +92,22 @@ TEST_F(InstallerFlow, AnythingButYesToInstallWritesNothing) {
         SCOPED_TRACE(answers);
         const InstallerRun run = Run(answers);
         EXPECT_EQ(run.exitCode, 0);
-        ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"Soll der Quendolin Bildschirmschoner installiert werden?", kQuestion}});
+        ExpectBoxes(run, {{g_welcomeText, MB_OK}, {InstallQuestion(), kQuestion}});
         EXPECT_TRUE(ListDirectory(windows_).empty());
     }
 }
 
 TEST_F(InstallerFlow, SecondRunReplacesWhatTheFirstWrote) {
-    WriteText(Windows("Quendolin.scr"), "an older screen saver, longer than nothing");
-    WriteText(Windows("Quendolin.SC_"), "a stale packed file");
+    WriteText(Windows(SaverFileName()), "an older screen saver, longer than nothing");
+    WriteText(Windows(PackedFileName()), "a stale packed file");
     WriteText(Windows("system.ini"), "; keep me\n[boot]\nshell=Explorer.exe\nscrnsave.exe=C:\\OLD.SCR\n[drivers]\nwave=mmdrv.dll\n");
     WriteText(Windows("win.ini"), "[windows]\nScreenSaveTimeOut=600\nScreenSaveActive=0\n");
     ASSERT_EQ(Run(kYesYes).exitCode, 0);
     const InstallerRun second = Run(kYesYes);
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.boxes.size(), 4u);
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
-    EXPECT_FALSE(Exists(Windows("Quendolin.SC_")));
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
+    EXPECT_FALSE(Exists(Windows(PackedFileName())));
     EXPECT_EQ(ReadText(Windows("system.ini")),
               "; keep me\n[boot]\nshell=Explorer.exe\nscrnsave.exe=" + ShortSaverPath() + "\n[drivers]\nwave=mmdrv.dll\n");
     EXPECT_EQ(ReadText(Windows("win.ini")), "[windows]\nScreenSaveTimeOut=120\nScreenSaveActive=0\n");
@@ -174,7 +175,7 @@ TEST_F(InstallerFlow, PackageWithTrailerInstalls) {
     WritePackage(Concat({MakePackage(Image(), payload), Trailer(payload), Bytes(100, 'j')}));
     const InstallerRun run = Run(kYesNo);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
 }
 
 TEST_F(InstallerFlow, DamagedPackageShowsErrorAndLeavesNothing) {
@@ -206,12 +207,22 @@ TEST_F(InstallerFlow, UnwritableWindowsDirectoryShowsError) {
 }
 
 TEST_F(InstallerFlow, ShortPathTooLongForRegistrationWritesNothing) {
-    // All components are already 8.3, so the short path is as long as the long one: over 254.
+    // The longest directory that still holds the screen saver's path (259 characters); all its
+    // components are 8.3, so only the file name shrinks in the short path, which stays over 254
+    // unless the product name is long enough for its alias to save more than four characters.
+    const std::size_t longest = kPathCapacity - 1 - 1 - SaverFileName().size();
+    const std::size_t shortLength = longest + 1 + ShortAlias(SaverFileName()).size();
+    if (shortLength <= 254)
+        GTEST_SKIP() << "the short path of " << SaverFileName() << " is " << shortLength << " characters at most";
     char base[] = "/tmp/qtXXXXXX";
     ASSERT_NE(mkdtemp(base), nullptr);
     std::string deep = base;
-    while (deep.size() + 9 <= 245) deep += "/abcdefgh";
-    if (deep.size() < 244) deep.append(1, '/').append(244 - deep.size(), 'x');  // 245 in all: the longest that fits
+    while (deep.size() < longest) {  // each component: '/' and one to eight characters
+        const std::size_t left = longest - deep.size();
+        const std::size_t take = left <= 9 ? left : left - 9 >= 2 ? 9 : 7;
+        deep.append(1, '/').append(take - 1, 'x');
+    }
+    ASSERT_EQ(deep.size(), longest);
     std::filesystem::create_directories(deep);
     struct Cleanup {
         std::string path;
@@ -220,7 +231,7 @@ TEST_F(InstallerFlow, ShortPathTooLongForRegistrationWritesNothing) {
     const InstallerRun run = RunInstaller(package_, deep, kYesYes);
     EXPECT_EQ(run.exitCode, 1);
     ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {"", kQuestion}, {kNotRegisteredText, MB_ICONERROR}});
-    EXPECT_EQ(ListDirectory(deep), std::vector<std::string>{"Quendolin.scr"});
+    EXPECT_EQ(ListDirectory(deep), std::vector<std::string>{SaverFileName()});
 }
 
 }  // namespace
