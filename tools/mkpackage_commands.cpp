@@ -214,9 +214,14 @@ struct ExpandIo {
 template <typename Input>
 bool ReadHeader(Input* in, const std::string& name, szdd::Header* header) {
     std::uint8_t bytes[szdd::kHeaderSize];
-    const long got = in->Read(bytes, sizeof bytes);
-    if (got < 0) throw Failure(name, "read failed: " + ErrnoText());
-    return szdd::ParseHeader(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(got)), header);
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const long more = in->Read(bytes + got, sizeof bytes - got);
+        if (more < 0) throw Failure(name, "read failed: " + ErrnoText());
+        if (more == 0) break;
+        got += static_cast<std::size_t>(more);
+    }
+    return szdd::ParseHeader(std::span<const std::uint8_t>(bytes, got), header);
 }
 
 // Streams the data after the header through the expander into out (or nowhere).
@@ -239,7 +244,7 @@ void CheckWithInstallerScan(const std::string& path, const std::string& name, st
                             std::size_t payloadLength) {
     package::Layout layout;
     const std::string problem = package::FindLayout(path, &layout);
-    if (layout.firstMarker == 0) throw Failure(name, "the installer's scan finds no marker: " + problem);
+    if (layout.firstMarker == 0) throw Failure(name, "the package as written is " + problem);
     if (layout.firstMarker != firstMarker)
         throw Failure(name, "the installer's scan finds a marker at offset " + std::to_string(layout.firstMarker) +
                                 " inside the installer image, not at " + std::to_string(firstMarker));
