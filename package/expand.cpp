@@ -30,6 +30,9 @@ StepResult ExpandPayload(char* sourcePath, char* targetPath) {
     OFSTRUCT sourceRecord;
     OFSTRUCT targetRecord;
     const INT source = LZOpenFileA(sourcePath, &sourceRecord, OF_READ);
+    // The packed file is the installer's own, written and its header read back just now: the
+    // package has proved sound this far, so when the file cannot be opened now, what failed is the
+    // Windows directory (the file taken away or locked there by another program).
     if (source < 0) {
         RemoveFile(sourcePath);
         return kDirectoryUnwritable;

@@ -22,7 +22,7 @@ struct Scan {
 bool ScanAsTheInstaller(const std::string& path, Scan* scan) {
     const HFILE file = _lopen(path.c_str(), OF_READ);
     if (file == HFILE_ERROR) return false;
-    if (_llseek(file, kMarkerSearchStart, 0) == kMarkerSearchStart) {
+    if (_llseek(file, kMarkerSearchStart, FILE_BEGIN) == kMarkerSearchStart) {
         scan->toFirst = FindMarker(file);
         if (scan->toFirst >= 0) scan->toSecond = FindMarker(file);
     }

@@ -1,7 +1,7 @@
 // The stand-in's 8.3 aliases.
 #include <gtest/gtest.h>
 
-#include "platform/hosted/hosted_control.h"
+#include "platform/winapi.h"
 #include "tests/support/test_files.h"
 
 namespace {
