@@ -1,17 +1,21 @@
 // The SZDD codec measured against its peers in one run: compressed size and time of ours, of
 // mscompress and the exact optimum; expansion throughput of ours (memory to memory, file to file),
-// of libmspack, of msexpand and of Wine's LZ32. Prints two Markdown tables of medians.
+// of libmspack, of msexpand and of Wine's LZ32; then mkpackage expand and extract as processes on
+// a 20 MiB file against a file-to-file tool over libmspack, with their peak memory. Prints three
+// Markdown tables of medians.
 //
 // Usage: szdd_bench WORKDIR [WINE64 WINE_PROBE.exe]
 #include <fcntl.h>
 #include <mspack.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -85,6 +89,43 @@ int RunProgram(const std::vector<std::string>& args, const char* in = nullptr, c
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void Fail(const std::string& what) {
+    std::fprintf(stderr, "szdd_bench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+// A process's wall time and peak resident memory.
+struct ProcessRun {
+    double seconds;
+    long peakKilobytes;
+};
+
+// Runs a program to its end under /usr/bin/time, which reports its peak memory; fails the
+// benchmark if it fails. Not wait4's own figure: a child spawned from this large process counts
+// the parent's memory as its own until it execs.
+ProcessRun RunMeasured(const std::vector<std::string>& args, const std::string& report) {
+    std::vector<std::string> timed = {"/usr/bin/time", "-f", "%M", "-o", report};
+    timed.insert(timed.end(), args.begin(), args.end());
+    const auto start = Clock::now();
+    if (RunProgram(timed, nullptr, "/dev/null") != 0) Fail(args[0] + " failed (or /usr/bin/time is absent)");
+    const double seconds = Seconds(start);
+    const Bytes text = ReadFile(report);
+    return {seconds, std::atol(std::string(text.begin(), text.end()).c_str())};
+}
+
+// The median time over kRuns runs of a process, and the largest peak memory among them.
+ProcessRun MedianProcess(const std::vector<std::string>& args, const std::string& report) {
+    std::vector<double> times;
+    long peak = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        const ProcessRun measured = RunMeasured(args, report);
+        times.push_back(measured.seconds);
+        peak = std::max(peak, measured.peakKilobytes);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], peak};
+}
+
 // Ours, file to file, as the LZ32 stand-in uses it: the header read, then the streaming expander.
 struct Files {
     int in;
@@ -133,11 +174,6 @@ struct ExpansionRow {
 
 double MegabytesPerSecond(std::size_t bytes, double seconds) { return bytes / 1e6 / seconds; }
 
-void Fail(const std::string& what) {
-    std::fprintf(stderr, "szdd_bench: %s\n", what.c_str());
-    std::exit(1);
-}
-
 std::string WindowsPath(const std::string& path) {
     std::string windows = "Z:" + path;
     std::replace(windows.begin(), windows.end(), '/', '\\');
@@ -179,6 +215,7 @@ int main(int argc, char** argv) {
     std::vector<CompressionRow> compression;
     std::vector<ExpansionRow> expansion;
     int index = 0;
+    const Bytes markerRun = szdd_corpus::MarkerRun();
     for (auto& entry : szdd_corpus::Corpus()) {
         if (entry.bytes.size() < 4096) continue;  // no throughput to speak of
         std::fprintf(stderr, "szdd_bench: %s\n", entry.name.c_str());
@@ -188,7 +225,7 @@ int main(int argc, char** argv) {
         WriteFile(plain, entry.bytes);
 
         Bytes ours;
-        const double oursSeconds = MedianSeconds([&] { ours = szdd::Compress(entry.bytes); });
+        const double oursSeconds = MedianSeconds([&] { ours = szdd::Compress(entry.bytes, 0, markerRun); });
         WriteFile(packed, ours);
         const double mscompressSeconds = MedianSeconds([&] {
             unlink((plain + "_").c_str());
@@ -237,5 +274,46 @@ int main(int argc, char** argv) {
                     r.wine ? Figure(*r.wine).c_str() : "n/a", Figure(r.file / r.libmspack).c_str(),
                     Figure(r.file / r.msexpand).c_str(), r.wine ? Figure(r.file / *r.wine).c_str() : "n/a");
     if (wine.empty()) std::printf("\nWine's LZ32: not measured (wine64, Wine's 32-bit loader /usr/lib/wine/wine or the i686 mingw-w64 compiler absent).\n");
+
+    // mkpackage against libmspack as tools: a 20 MiB file of the corpus's kinds (the PE, text,
+    // runs, noise) over and over, so that buffers far smaller than it must do.
+    std::fprintf(stderr, "szdd_bench: mkpackage expand and extract, 20 MiB\n");
+    Bytes large;
+    const std::vector<szdd_corpus::Entry> corpus = szdd_corpus::Corpus();
+    for (std::size_t i = 0; large.size() < (20u << 20); ++i) {
+        const Bytes& piece = corpus[i % corpus.size()].bytes;
+        large.insert(large.end(), piece.begin(), piece.begin() + static_cast<long>(std::min(piece.size(), (20u << 20) - large.size())));
+    }
+    const std::string largePlain = work + "/large";
+    const std::string largePacked = largePlain + ".sz_";
+    const std::string largePackage = largePlain + ".package";
+    const std::string largeOut = largePlain + ".out";
+    const std::string report = largePlain + ".time";
+    WriteFile(largePlain, large);
+    WriteFile(largePacked, szdd::Compress(large, 0, markerRun));
+    if (RunProgram({MKPACKAGE, "pack", MKPACKAGE, largePlain, "-o", largePackage}) != 0) Fail("mkpackage pack failed");
+    struct ToolRow {
+        const char* tool;
+        ProcessRun run;
+    };
+    std::vector<ToolRow> tools;
+    unlink(largeOut.c_str());
+    tools.push_back({"mkpackage expand", MedianProcess({MKPACKAGE, "expand", largePacked, "-o", largeOut}, report)});
+    if (ReadFile(largeOut) != large) Fail("mkpackage expand expands wrongly");
+    unlink(largeOut.c_str());
+    tools.push_back({"mkpackage extract", MedianProcess({MKPACKAGE, "extract", largePackage, "-o", largeOut}, report)});
+    if (ReadFile(largeOut) != large) Fail("mkpackage extract expands wrongly");
+    unlink(largeOut.c_str());
+    tools.push_back({"libmspack (mspack_expand)", MedianProcess({MSPACK_EXPAND, largePacked, largeOut}, report)});
+    if (ReadFile(largeOut) != large) Fail("mspack_expand expands wrongly");
+    const double peer = tools.back().run.seconds;
+    std::printf("\nTools as processes, file to file (%zu bytes, %zu compressed; medians of %d runs, peak memory the most of them):\n\n",
+                large.size(), ReadFile(largePacked).size(), kRuns);
+    std::printf("| tool | ms | MB/s | peak KB | throughput/libmspack |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    for (const auto& t : tools)
+        std::printf("| %s | %.1f | %s | %ld | %s |\n", t.tool, t.run.seconds * 1e3,
+                    Figure(MegabytesPerSecond(large.size(), t.run.seconds)).c_str(), t.run.peakKilobytes,
+                    Figure(peer / t.run.seconds).c_str());
     return 0;
 }

@@ -1,23 +1,21 @@
 // ExpandPayload: the packed file becomes the screen-saver file through LZ32.
 #include "package/package.h"
+#include "szdd/format.h"
 
 namespace {
-
-constexpr int kSzddHeaderSize = 14;
-constexpr BYTE kSzddMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
 
 // The expanded length that the packed file's SZDD header states, or -1 when the file has no such
 // header (LZ32 would then copy it unexpanded) or states more than a file position can hold.
 LONG ExpandedLength(const char* packedPath) {
-    BYTE header[kSzddHeaderSize];
+    BYTE header[szdd::kHeaderSize];
     const HFILE file = _lopen(packedPath, OF_READ);
     if (file == HFILE_ERROR) return -1;
-    const UINT delivered = _lread(file, header, kSzddHeaderSize);
+    const UINT delivered = _lread(file, header, szdd::kHeaderSize);
     _lclose(file);
-    if (delivered != static_cast<UINT>(kSzddHeaderSize)) return -1;
-    for (int i = 0; i < 8; ++i)
-        if (header[i] != kSzddMagic[i]) return -1;
-    const DWORD length = LittleEndian32(header + 10);
+    if (delivered != szdd::kHeaderSize) return -1;
+    for (UINT i = 0; i < szdd::kMagicSize; ++i)
+        if (header[i] != szdd::kMagic[i]) return -1;
+    const DWORD length = LittleEndian32(header + szdd::kLengthOffset);
     return length > 0x7FFFFFFFu ? -1 : static_cast<LONG>(length);
 }
 

@@ -29,13 +29,11 @@ StepResult CheckAgainstTrailer(HFILE package, LONG payloadLength, const char* pa
     const UINT delivered = _lread(package, trailer, kTrailerSize);
     if (delivered == static_cast<UINT>(HFILE_ERROR) || _llseek(package, secondMarker, FILE_BEGIN) != secondMarker)
         return kPackageDamaged;
-    if (delivered < static_cast<UINT>(kTrailerSize)) return kStepDone;
-    for (int i = 0; i < 8; ++i)
-        if (trailer[i] != kTrailerMagic[i]) return kStepDone;
+    Trailer stated;
+    if (delivered < static_cast<UINT>(kTrailerSize) || !ReadTrailer(trailer, &stated)) return kStepDone;
     DWORD crc = 0;
-    if (LittleEndian32(trailer + 8) != static_cast<DWORD>(payloadLength) || !FileCrc(packedPath, &crc))
-        return kPackageDamaged;
-    return crc == LittleEndian32(trailer + 12) ? kStepDone : kPackageDamaged;
+    if (stated.payloadLength != static_cast<DWORD>(payloadLength) || !FileCrc(packedPath, &crc)) return kPackageDamaged;
+    return crc == stated.payloadCrc ? kStepDone : kPackageDamaged;
 }
 
 }  // namespace

@@ -9,6 +9,21 @@ UINT ReadBlock(HFILE file, BYTE* block) {
     return delivered == static_cast<UINT>(HFILE_ERROR) ? 0 : delivered;
 }
 
+// Outside a match only a 0x00 can begin one: skips the 8-byte words from index on that hold none,
+// up to the block's last whole word.
+UINT SkipWordsWithoutZero(const BYTE* block, UINT index, UINT delivered) {
+    constexpr unsigned long long kOnes = 0x0101010101010101ull;
+    constexpr unsigned long long kHighs = 0x8080808080808080ull;
+    while (index + 8 <= delivered) {
+        const unsigned long long word =
+            static_cast<unsigned long long>(LittleEndian32(block + index)) |
+            static_cast<unsigned long long>(LittleEndian32(block + index + 4)) << 32;
+        if (((word - kOnes) & ~word & kHighs) != 0) break;
+        index += 8;
+    }
+    return index;
+}
+
 }  // namespace
 
 LONG FindMarker(HFILE package) {
@@ -33,6 +48,10 @@ LONG FindMarker(HFILE package) {
             delivered = ReadBlock(package, block);
             index = 0;
             if (delivered == 0) return -1;
+        }
+        if (matched == 0) {
+            index = SkipWordsWithoutZero(block, index, delivered);
+            if (index == delivered) continue;
         }
         if (block[index] == matched) {
             ++matched;

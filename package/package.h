@@ -14,8 +14,8 @@
 //                     +--------------------------+
 //                     | tail                     |  ignored by the installer, but for a trailer
 //                     |                          |  that mkpackage writes right after the second
-//                     |                          |  marker: "QPKGCRC1", the payload's length and
-//                     |                          |  its CRC-32, both 32-bit little-endian
+//                     |                          |  marker: a magic, the payload's length and
+//                     |                          |  its CRC-32 (Trailer, below)
 //                     +--------------------------+
 //
 // From offset 40001 up to the first marker, and inside the payload, no run of the 255 bytes
@@ -38,10 +38,21 @@ constexpr int kMarkerMatched = 255;
 constexpr int kScanBlockSize = 4096;
 constexpr int kCopyBlockSize = 8192;
 
-// The trailer after the second marker. A package without one (the plain layout) installs
+// The trailer right after the second marker: an 8-byte magic (in trailer.cpp), then the payload's
+// length and its CRC-32, both 32-bit little-endian. A package without one (the plain layout) installs
 // unchecked; with one, the packed file must have the length and CRC-32 it states.
+struct Trailer {
+    DWORD payloadLength;
+    DWORD payloadCrc;
+};
+constexpr int kTrailerMagicSize = 8;
 constexpr int kTrailerSize = 16;
-constexpr BYTE kTrailerMagic[8] = {'Q', 'P', 'K', 'G', 'C', 'R', 'C', '1'};
+static_assert(kTrailerSize == kTrailerMagicSize + 4 + 4, "magic, length, CRC-32");
+
+// Reads the kTrailerSize bytes after the second marker; false when they lack the magic, so that
+// whatever else follows a package counts as no trailer.
+bool ReadTrailer(const BYTE* bytes, Trailer* trailer);
+void WriteTrailer(const Trailer& trailer, BYTE* bytes);
 
 // A 32-bit little-endian field, as the SZDD header and the trailer store their numbers.
 inline DWORD LittleEndian32(const BYTE* bytes) {

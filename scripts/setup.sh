@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev libbenchmark-dev python3 zlib1g-dev mscompress libmspack-dev
           g++-mingw-w64-i686 binutils-mingw-w64 gcc-mingw-w64-i686-posix-runtime wine64 xvfb xdotool
-          icoutils imagemagick clang libclang-rt-14-dev)
+          icoutils imagemagick clang libclang-rt-14-dev time)
 # wine32's recommendations would pull in a second copy of most of the desktop for i386.
 packages_without_recommends=(wine32:i386)
 export DEBIAN_FRONTEND=noninteractive

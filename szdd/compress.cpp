@@ -1,4 +1,4 @@
-// The SZDD compressor: the exact shortest parse, steered clear of marker runs.
+// The SZDD compressor: the exact shortest parse, steered clear of a byte sequence to avoid.
 //
 // A literal costs 9 bits (8 for the byte, one flag bit) and a match 17, so the file's data take
 // ceil(bits / 8) bytes, the final flag byte's unused bits included: the parse with the fewest bits
@@ -6,6 +6,7 @@
 // longest match and every shorter length down to kMinMatch are the edges.
 #include <algorithm>
 #include <bit>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -211,10 +212,11 @@ private:
     std::vector<Bits> fromStart_;
 };
 
-// The edge whose removal costs least among those that wrote the run's bytes or its flag bytes.
+// The edge whose removal costs least among those that wrote the occurrence's bytes or its flag
+// bytes.
 std::optional<PlacedItem> CheapestBreak(const Parser& parser, const Bans& bans, const std::vector<PlacedItem>& placed,
-                                 std::size_t runBegin) {
-    const std::size_t runEnd = runBegin + kMarkerRunLength;
+                                 std::size_t runBegin, std::size_t runLength) {
+    const std::size_t runEnd = runBegin + runLength;
     std::optional<PlacedItem> best;
     Bits bestBits = kUnreachable;
     for (const PlacedItem& item : placed) {
@@ -232,14 +234,12 @@ std::optional<PlacedItem> CheapestBreak(const Parser& parser, const Bans& bans, 
 
 }  // namespace
 
-std::optional<std::size_t> FindMarkerRun(std::span<const std::uint8_t> bytes) {
-    std::size_t matched = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        // The run's bytes all differ, so a broken run can only restart at a 0x00.
-        matched = bytes[i] == matched ? matched + 1 : (bytes[i] == 0 ? 1 : 0);
-        if (matched == kMarkerRunLength) return i + 1 - kMarkerRunLength;
-    }
-    return std::nullopt;
+std::optional<std::size_t> Find(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> sequence) {
+    if (sequence.empty()) return std::nullopt;
+    const auto at =
+        std::search(bytes.begin(), bytes.end(), std::boyer_moore_horspool_searcher(sequence.begin(), sequence.end()));
+    if (at == bytes.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - bytes.begin());
 }
 
 std::vector<std::uint8_t> CompressOptimal(std::span<const std::uint8_t> input, std::uint8_t lastNameChar) {
@@ -248,22 +248,24 @@ std::vector<std::uint8_t> CompressOptimal(std::span<const std::uint8_t> input, s
     return parser.Encode(lastNameChar, nullptr);
 }
 
-std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> input, std::uint8_t lastNameChar) {
+std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> input, std::uint8_t lastNameChar,
+                                   std::span<const std::uint8_t> avoid) {
     Parser parser(input);
     Bans bans;
     for (;;) {
         parser.SolveBackward(bans);
         std::vector<std::uint8_t> out = parser.Encode(lastNameChar, nullptr);
-        const std::optional<std::size_t> run = FindMarkerRun(out);
+        const std::optional<std::size_t> run = Find(out, avoid);
         if (!run) return out;
         // Rare: take the next best parse at that spot and look again, since the change moves the
-        // bytes after it. An all-literal stretch holds a 0xFF flag byte every nine bytes, so the
-        // bans always run out of runs before they run out of parses.
+        // bytes after it. An all-literal stretch holds a 0xFF flag byte every nine bytes, so for a
+        // sequence that cannot hold such a stretch the bans run out of occurrences before they run
+        // out of parses.
         std::vector<PlacedItem> placed;
         parser.Encode(lastNameChar, &placed);
         parser.SolveForward(bans);
-        const std::optional<PlacedItem> edge = CheapestBreak(parser, bans, placed, *run);
-        if (!edge) throw std::runtime_error("SZDD: no parse without a marker run");
+        const std::optional<PlacedItem> edge = CheapestBreak(parser, bans, placed, *run, avoid.size());
+        if (!edge) throw std::runtime_error("SZDD: no parse avoids the given byte sequence");
         bans.Add(edge->position, edge->length);
     }
 }

@@ -21,7 +21,9 @@ constexpr std::size_t kOutputBlock = 256 * 1024;
 constexpr std::size_t kCopySlack = 32;  // a match copies kMaxMatch bytes whatever its length
 constexpr std::size_t kGroupInput = 1 + 8 * 2;
 constexpr std::size_t kGroupOutput = 8 * kMaxMatch;
-constexpr std::size_t kTrailingSlack = 8;
+// mscompress's file of an empty input holds one item past its length of 0: a flag byte and a
+// literal 0x00. Nothing else that it writes goes past the last item, so nothing else is let through.
+constexpr std::uint8_t kEmptyFileLeftover[] = {0x01, 0x00};
 constexpr std::size_t kLiteralSlack = 8;  // literals are copied 8 bytes at a time, from up to the group's end
 
 // Input bytes from a block that is refilled on demand, keeping what is left of the old one.
@@ -154,11 +156,12 @@ private:
             if (itemsLeft == 0) {
                 if (!FastGroups()) return Status::writeFailed;
                 if (reader_.Ensure(1) == 0) return Status::ok;
+                if (writer_.produced() == length_) return CheckLeftover();
                 flags = *reader_.next()++;
                 itemsLeft = 8;
             }
             if (reader_.Ensure(1) == 0) return Status::ok;
-            if (writer_.produced() == length_) return SkipTrailing(itemsLeft == 8 ? 1 : 0);
+            if (writer_.produced() == length_) return Status::tooLong;
             --itemsLeft;
             const bool literal = flags & 1;
             flags >>= 1;
@@ -182,15 +185,14 @@ private:
         }
     }
 
-    // Past the header's length: COMPRESS may leave a few bytes behind the last item of a small
-    // file (a flag byte and a stray literal); more than that means the header is wrong.
-    Status SkipTrailing(std::size_t alreadyRead) {
-        std::size_t trailing = alreadyRead;
-        while (trailing <= kTrailingSlack && reader_.Ensure(1) > 0) {
-            ++reader_.next();
-            ++trailing;
-        }
-        return trailing > kTrailingSlack ? Status::tooLong : Status::ok;
+    // Data go on past the header's length at a group's start: an error but for mscompress's
+    // leftover behind an empty file.
+    Status CheckLeftover() {
+        if (length_ != 0 || reader_.Ensure(sizeof kEmptyFileLeftover + 1) != sizeof kEmptyFileLeftover ||
+            std::memcmp(reader_.next(), kEmptyFileLeftover, sizeof kEmptyFileLeftover) != 0)
+            return Status::tooLong;
+        reader_.next() += sizeof kEmptyFileLeftover;
+        return Status::ok;
     }
 
     // Decodes whole groups while a full one fits in the input at hand, the room, and the length

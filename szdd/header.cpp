@@ -8,18 +8,18 @@ namespace szdd {
 bool ParseHeader(std::span<const std::uint8_t> bytes, Header* header) {
     if (bytes.size() < kHeaderSize || !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin()))
         return false;
-    header->mode = bytes[8];
-    header->lastNameChar = bytes[9];
-    header->length = static_cast<std::uint32_t>(bytes[10]) | static_cast<std::uint32_t>(bytes[11]) << 8 |
-                     static_cast<std::uint32_t>(bytes[12]) << 16 | static_cast<std::uint32_t>(bytes[13]) << 24;
+    header->mode = bytes[kModeOffset];
+    header->lastNameChar = bytes[kLastNameCharOffset];
+    header->length = 0;
+    for (std::size_t i = 0; i < 4; ++i) header->length |= static_cast<std::uint32_t>(bytes[kLengthOffset + i]) << (8 * i);
     return true;
 }
 
 void PutHeader(const Header& header, std::uint8_t* out) {
     std::copy(std::begin(kMagic), std::end(kMagic), out);
-    out[8] = header.mode;
-    out[9] = header.lastNameChar;
-    for (int i = 0; i < 4; ++i) out[10 + i] = static_cast<std::uint8_t>(header.length >> (8 * i));
+    out[kModeOffset] = header.mode;
+    out[kLastNameCharOffset] = header.lastNameChar;
+    for (std::size_t i = 0; i < 4; ++i) out[kLengthOffset + i] = static_cast<std::uint8_t>(header.length >> (8 * i));
 }
 
 const char* Describe(Status status) {

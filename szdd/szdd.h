@@ -1,8 +1,7 @@
-// The SZDD format, as COMPRESS writes it and EXPAND and LZ32 read it: a 14-byte header, then LZSS
-// data over a 4096-byte window that starts filled with blanks.
+// The SZDD format, as COMPRESS writes it and EXPAND and LZ32 read it: a 14-byte header (format.h),
+// then LZSS data over a 4096-byte window that starts filled with blanks.
 //
-// Header: "SZDD" 0x88 0xF0 0x27 0x33, mode 'A', the expanded file name's last character (0 when
-// unknown), the expanded length (32-bit little-endian). Data: a flag byte whose bits, lowest first,
+// Data: a flag byte whose bits, lowest first,
 // tell for each of the next eight items whether it is a literal byte (1) or a match (0). A match is
 // two bytes: window position = b0 | (b1 & 0xF0) << 4, length = (b1 & 0x0F) + 3. Bytes are written
 // to the window from position 4096 - 16 on.
@@ -14,19 +13,15 @@
 #include <span>
 #include <vector>
 
+#include "szdd/format.h"
+
 namespace szdd {
 
-constexpr std::size_t kHeaderSize = 14;
-constexpr std::uint8_t kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
-constexpr std::uint8_t kModeA = 'A';
 constexpr std::size_t kWindowSize = 4096;
 constexpr std::size_t kWindowStart = kWindowSize - 16;
 constexpr std::uint8_t kWindowFill = ' ';
 constexpr std::size_t kMinMatch = 3;
 constexpr std::size_t kMaxMatch = 18;
-// The package frames the SZDD file with markers, the bytes 0x00 to 0xFF; the installer's scan
-// compares the first 255 of them, so a run of 0x00 to 0xFE in the file would pass for a marker.
-constexpr std::size_t kMarkerRunLength = 255;
 
 struct Header {
     std::uint8_t mode = kModeA;
@@ -43,7 +38,7 @@ enum class Status {
     notSzdd,         // no SZDD magic
     unknownMode,     // a mode other than 'A'
     truncated,       // the data end before the header's length is reached, or inside a match
-    tooLong,         // the data go on well past the header's length
+    tooLong,         // the data go on past the header's length
     readFailed,
     writeFailed,
 };
@@ -66,7 +61,8 @@ struct Stream {
 
 // Expands the data that follow a header, which the caller has already read. Memory stays fixed
 // (one window and one block each way) whatever the header claims; output stops at the header's
-// length. A few stray bytes beyond it are ignored, as COMPRESS leaves them behind small files.
+// length, and data that go on past it are an error (tooLong), but for the flag byte and literal
+// 0x00 that mscompress writes for an empty file.
 Result ExpandData(const Header& header, const Stream& stream);
 
 // Expands a whole SZDD file held in memory. The output grows with the data actually decoded, never
@@ -74,16 +70,19 @@ Result ExpandData(const Header& header, const Stream& stream);
 Result Expand(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out);
 
 // Compresses into a whole SZDD file, header included: the smallest file the format allows among
-// those without a marker run anywhere in them, so that any input makes a working package. Equal
-// to CompressOptimal's file except where that one holds a run. Throws std::length_error for an
-// input the 32-bit length field cannot state.
-std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> input, std::uint8_t lastNameChar = 0);
+// those that nowhere contain the byte sequence `avoid` (none when empty), for a caller that frames
+// the file with that sequence. Equal to CompressOptimal's file except where that one holds it.
+// Throws std::length_error for an input the 32-bit length field cannot state, and
+// std::runtime_error when no parse avoids the sequence. One of nine bytes or more without 0xFF can
+// always be avoided past the header, since every eight literals follow a flag byte 0xFF.
+std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> input, std::uint8_t lastNameChar = 0,
+                                   std::span<const std::uint8_t> avoid = {});
 
-// The smallest SZDD file for the input, marker runs or not: the optimal parse, where a literal
+// The smallest SZDD file for the input, whatever it contains: the optimal parse, where a literal
 // costs 9 bits and a match 17. For measuring, and for comparing Compress against.
 std::vector<std::uint8_t> CompressOptimal(std::span<const std::uint8_t> input, std::uint8_t lastNameChar = 0);
 
-// The offset of the first run of the kMarkerRunLength bytes 0x00, 0x01, ... 0xFE, if any.
-std::optional<std::size_t> FindMarkerRun(std::span<const std::uint8_t> bytes);
+// The offset of the first occurrence of sequence in bytes, if any (none for an empty sequence).
+std::optional<std::size_t> Find(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> sequence);
 
 }  // namespace szdd

@@ -72,6 +72,37 @@ TEST_F(PackageRun, CutPackageFailsWithNothingLeft) {
     EXPECT_NE(ReadText(temp_ / "console.txt").find("besch\xC3\xA4" "digt"), std::string::npos);
 }
 
+// A header length short by one whole item (18 bytes of a repeated text) in a package framed by
+// hand, its payload from each compressor: refused by the installer and by mkpackage alike.
+TEST_F(PackageRun, HeaderLengthShortByAWholeItemFailsWithNothingLeft) {
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += "Hello, Quendolin! ";
+    WriteText(temp_ / "hello", text);
+    std::vector<std::string> compressors = {Quoted(MKPACKAGE) + " compress " + (temp_ / "hello") + " -o " + (temp_ / "hello_")};
+    if (Shell("command -v mscompress > /dev/null") == 0) compressors.push_back("mscompress " + (temp_ / "hello"));
+    for (const std::string& compress : compressors) {
+        SCOPED_TRACE(compress);
+        std::filesystem::remove(temp_ / "hello_");
+        ASSERT_EQ(Shell(compress + " > /dev/null"), 0);
+        Bytes payload = ReadBytes(temp_ / "hello_");
+        ASSERT_EQ(payload[10] | payload[11] << 8, 1800);
+        payload[10] = 1782 & 0xFF;
+        payload[11] = 1782 >> 8;
+        WriteBytes(temp_ / "short_", payload);
+        WriteBytes(package_, MakePackage(ReadBytes(INSTALLER), payload));
+
+        EXPECT_EQ(RunPackage("\\nj\\nj\\n\\n"), 1) << ReadText(temp_ / "console.txt");
+        EXPECT_TRUE(ListDirectory(windows_).empty());
+        EXPECT_EQ(ReadText(temp_ / "console.txt").find("erfolgreich"), std::string::npos);
+
+        const std::string out = temp_ / "out";
+        EXPECT_EQ(Shell(Quoted(MKPACKAGE) + " expand " + (temp_ / "short_") + " -o " + out + " 2> /dev/null"), 1);
+        EXPECT_EQ(Shell(Quoted(MKPACKAGE) + " extract " + package_ + " -o " + out + " 2> /dev/null"), 1);
+        EXPECT_EQ(Shell(Quoted(MKPACKAGE) + " inspect " + package_ + " > /dev/null 2>&1"), 1);
+        EXPECT_FALSE(Exists(out));
+    }
+}
+
 TEST_F(PackageRun, TwoInstallersAtOnceEachEndClearly) {
     for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE(round);

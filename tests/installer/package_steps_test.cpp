@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
 
 #include "package/package.h"
 #include "tests/support/test_files.h"
@@ -55,8 +59,22 @@ TEST_F(FileScan, FindMarkerCases) {
         {"run cut short by the end", Concat({Filler(4090), Bytes(run254.begin(), run254.begin() + 200)}), 0, -1, 0},
         {"marker before the start is not seen", Concat({marker, Filler(100)}), 1, -1, 0},
     };
-    for (const ScanCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    std::vector<ScanCase> all(std::begin(cases), std::end(cases));
+    // Every alignment against the scan's words and around a block's end, with 0x00 bytes (which
+    // could begin a marker) and 0x00 0x01 pairs strewn before it.
+    Bytes strewn = Filler(4200);
+    for (std::size_t i = 0; i < strewn.size(); i += 13) strewn[i] = 0;
+    for (std::size_t i = 5; i + 1 < strewn.size(); i += 29) {
+        strewn[i] = 0;
+        strewn[i + 1] = 1;
+    }
+    for (LONG at = 4070; at <= 4100; ++at) {
+        const Bytes before(strewn.begin(), strewn.begin() + at);
+        all.push_back({"marker after strewn zeros", Concat({before, marker, Filler(3)}), 0, at, at + 256});
+        all.push_back({"strewn zeros from an odd start", Concat({before, marker}), 3, at - 3, at + 256});
+    }
+    for (const ScanCase& c : all) {
+        SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.found));
         const HFILE file = Open(c.content);
         ASSERT_NE(file, HFILE_ERROR);
         ASSERT_EQ(_llseek(file, c.start, 0), c.start);
@@ -89,6 +107,29 @@ TEST(Crc32, MatchesTheStandardCheckValue) {
     EXPECT_EQ(Crc32(0, reinterpret_cast<const BYTE*>(text), 9), 0xCBF43926u);
     const DWORD first = Crc32(0, reinterpret_cast<const BYTE*>(text), 4);
     EXPECT_EQ(Crc32(first, reinterpret_cast<const BYTE*>(text) + 4, 5), 0xCBF43926u) << "fed in pieces";
+    // Eight bytes a step and the rest one by one: every length and start against zlib's.
+    const Bytes data = SampleProgram(300, 9);
+    for (UINT start = 0; start < 9; ++start)
+        for (UINT length = 0; start + length <= data.size(); length += 7) {
+            const DWORD ours = Crc32(0, data.data() + start, length);
+            EXPECT_EQ(ours, static_cast<DWORD>(crc32(0, data.data() + start, length))) << start << " + " << length;
+            EXPECT_EQ(Crc32(Crc32(0, data.data(), start), data.data() + start, length),
+                      static_cast<DWORD>(crc32(0, data.data(), start + length)));
+        }
+}
+
+TEST(Trailer, WrittenAsTheTestsSpellItAndReadBack) {
+    const Bytes payload = SampleProgram(5000, 4);
+    BYTE bytes[kTrailerSize];
+    WriteTrailer(::Trailer{static_cast<DWORD>(payload.size()), Crc32(0, payload.data(), static_cast<UINT>(payload.size()))},
+                 bytes);
+    EXPECT_EQ(Bytes(bytes, bytes + kTrailerSize), testing_support::Trailer(payload));
+    ::Trailer read{};
+    ASSERT_TRUE(ReadTrailer(bytes, &read));
+    EXPECT_EQ(read.payloadLength, payload.size());
+    EXPECT_EQ(read.payloadCrc, static_cast<DWORD>(crc32(0, payload.data(), static_cast<uInt>(payload.size()))));
+    bytes[7] ^= 1;
+    EXPECT_FALSE(ReadTrailer(bytes, &read)) << "without its magic the tail is no trailer";
 }
 
 TEST_F(FileScan, ExtractPayloadWithoutSecondMarkerLeavesNoFile) {

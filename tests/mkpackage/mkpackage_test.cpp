@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "package/package.h"
 #include "szdd/szdd.h"
 #include "tests/support/test_files.h"
+#include "tests/szdd/corpus.h"
 #include "tests/szdd/marker_run_input.h"
 
 namespace {
@@ -68,15 +71,97 @@ TEST_F(Mkpackage, HelpGoesToStdoutAndBadArgumentsGetTheUsageLine) {
     EXPECT_NE(help.out.find("usage: mkpackage pack INSTALLER SAVER -o PACKAGE"), std::string::npos);
     EXPECT_NE(help.out.find("inspect"), std::string::npos);
     const std::vector<std::vector<std::string>> bad = {
-        {}, {"unpack", "x"}, {"pack", "a", "b"}, {"pack", "a", "b", "-x", "c"}, {"inspect"}, {"extract", "p", "s"},
-        {"compress", "a", "-o"}, {"expand", "a", "b", "c", "d"}};
+        {}, {"pack", "a", "b"}, {"pack", "a", "b", "-x", "c"}, {"inspect"}, {"inspect", "p", "-o", "q"},
+        {"extract", "p", "s"}, {"compress", "a", "-o"}, {"compress", "a", "-o", "b", "-o", "c"},
+        {"expand", "a", "b", "c", "d"}};
     for (const auto& args : bad) {
         const Outcome outcome = Run(args);
         EXPECT_EQ(outcome.exitCode, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_NE(outcome.err.find("usage: mkpackage"), std::string::npos);
         EXPECT_TRUE(outcome.out.empty());
     }
+    for (const std::string command : {"frobnicate", "unpack", "-o"}) {
+        const Outcome outcome = Run({command, "x", "-o", "y"});
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_NE(outcome.err.find(Cat({"unknown command '", command, "'"})), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find("usage: mkpackage"), std::string::npos);
+    }
     EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(Mkpackage, OutputMayStandAnywhereAmongTheArguments) {
+    const Bytes saver = testing_support::SampleProgram(30000, 5);
+    const std::string package = Packed(saver);
+    EXPECT_EQ(Run({"pack", "-o", Path("Setup2"), INSTALLER_IMAGE, Path("saver.scr")}).exitCode, 0);
+    EXPECT_EQ(Run({"pack", INSTALLER_IMAGE, "-o", Path("Setup3"), Path("saver.scr")}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(Path("Setup2")), ReadBytes(package));
+    EXPECT_EQ(ReadBytes(Path("Setup3")), ReadBytes(package));
+    EXPECT_EQ(Run({"extract", "-o", Path("out.scr"), package}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(Path("out.scr")), saver);
+    EXPECT_EQ(Run({"compress", "-o", Path("saver.sc_"), Path("saver.scr")}).exitCode, 0);
+    EXPECT_EQ(Run({"expand", "-o", Path("back.scr"), Path("saver.sc_")}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(Path("back.scr")), saver);
+}
+
+// Writing over an input would lose it; the same file however it is named is refused.
+TEST_F(Mkpackage, OutputNamingAnInputIsRefusedAndTheInputKept) {
+    const Bytes saver = testing_support::SampleProgram(30000, 6);
+    const std::string package = Packed(saver);
+    WriteBytes(Path("image"), ReadBytes(INSTALLER_IMAGE));
+    ASSERT_EQ(Run({"compress", Path("saver.scr"), "-o", Path("saver.sc_")}).exitCode, 0);
+    ASSERT_EQ(symlink(Path("saver.scr").c_str(), Path("link.scr").c_str()), 0);
+    ASSERT_EQ(link(Path("Setup").c_str(), Path("hard-Setup").c_str()), 0);
+    const std::string otherSpelling = dir_ / "./saver.scr";
+    const std::vector<std::vector<std::string>> cases = {
+        {"pack", Path("image"), Path("saver.scr"), "-o", Path("saver.scr")},
+        {"pack", Path("image"), Path("saver.scr"), "-o", Path("image")},
+        {"pack", Path("image"), Path("saver.scr"), "-o", Path("link.scr")},
+        {"compress", Path("saver.scr"), "-o", Path("saver.scr")},
+        {"compress", Path("saver.scr"), "-o", otherSpelling},
+        {"compress", Path("link.scr"), "-o", Path("saver.scr")},
+        {"expand", Path("saver.sc_"), "-o", Path("saver.sc_")},
+        {"extract", package, "-o", package},
+        {"extract", package, "-o", Path("hard-Setup")},
+    };
+    const std::vector<std::string> before = Files();
+    const std::vector<Bytes> contents = {ReadBytes(Path("saver.scr")), ReadBytes(Path("image")), ReadBytes(Path("saver.sc_")),
+                                         ReadBytes(package)};
+    for (const auto& args : cases) {
+        SCOPED_TRACE(Cat({args[0], " ... -o ", args.back()}));
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_NE(outcome.err.find("names the input"), std::string::npos) << outcome.err;
+        EXPECT_EQ(Files(), before);
+        EXPECT_EQ((std::vector<Bytes>{ReadBytes(Path("saver.scr")), ReadBytes(Path("image")), ReadBytes(Path("saver.sc_")),
+                                      ReadBytes(package)}),
+                  contents);
+    }
+}
+
+// The installer's scan takes a marker's 256th byte without looking at it, so a package whose
+// second marker lacks it, or has another, still installs: mkpackage warns and goes on.
+TEST_F(Mkpackage, SecondMarkerWithoutItsLastByteIsAWarningOnly) {
+    const Bytes saver = testing_support::SampleProgram(20000, 7);
+    const Bytes payload = szdd::Compress(saver);
+    const Bytes plain = testing_support::MakePackage(Bytes(500, 'I'), payload);
+    Bytes otherByte = testing_support::Concat({plain, testing_support::Trailer(payload)});
+    otherByte[plain.size() - 1] = 0x00;
+    WriteBytes(Path("cut"), Bytes(plain.begin(), plain.end() - 1));
+    WriteBytes(Path("other"), otherByte);
+    for (const char* name : {"cut", "other"}) {
+        SCOPED_TRACE(name);
+        const Outcome inspected = Run({"inspect", Path(name)});
+        EXPECT_EQ(inspected.exitCode, 0) << inspected.err;
+        EXPECT_NE(inspected.err.find("warning: the second marker's last byte"), std::string::npos) << inspected.err;
+        EXPECT_NE(inspected.err.find("the installer takes the marker all the same"), std::string::npos) << inspected.err;
+        EXPECT_NE(inspected.out.find("finds the whole payload"), std::string::npos) << inspected.out;
+        const Outcome extracted = Run({"extract", Path(name), "-o", Path("out.scr")});
+        EXPECT_EQ(extracted.exitCode, 0) << extracted.err;
+        EXPECT_NE(extracted.err.find("warning"), std::string::npos);
+        EXPECT_EQ(ReadBytes(Path("out.scr")), saver);
+    }
+    EXPECT_NE(Run({"inspect", Path("other")}).out.find("trailer: payload length"), std::string::npos)
+        << "the trailer after the odd byte is read as the installer reads it";
 }
 
 TEST_F(Mkpackage, PackedSaverSitsBetweenMarkersWhereTheInstallerFindsItAndExtractsWhole) {
@@ -108,7 +193,7 @@ TEST_F(Mkpackage, PackedSaverSitsBetweenMarkersWhereTheInstallerFindsItAndExtrac
 TEST_F(Mkpackage, ShortImageIsPaddedAndASaverWhoseOptimumSpellsARunStillPacks) {
     WriteBytes(Path("image"), Bytes(100, 'I'));
     const Bytes saver = szdd_corpus::InputWhoseOptimumHoldsARun();
-    ASSERT_TRUE(szdd::FindMarkerRun(szdd::CompressOptimal(saver)).has_value());
+    ASSERT_TRUE(szdd::Find(szdd::CompressOptimal(saver), szdd_corpus::MarkerRun()).has_value());
     WriteBytes(Path("saver.scr"), saver);
     const Outcome packed = Run({"pack", Path("image"), Path("saver.scr"), "-o", Path("Setup")});
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
@@ -151,6 +236,7 @@ TEST_F(Mkpackage, BadInputIsNamedWithItsReasonAndLeavesNoFileBehind) {
     otherLength[otherLength.size() - 8] ^= 0x01;
     WriteBytes(Path("badlength"), otherLength);
     WriteBytes(Path("keep"), Bytes{'o', 'l', 'd'});
+    std::filesystem::create_directory(Path("folder"));
     const struct {
         std::vector<std::string> args;
         std::string file;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <optional>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "szdd/szdd.h"
@@ -48,15 +50,16 @@ Bytes ExpandOrFail(const Bytes& file) {
 TEST(SzddCodec, EveryCorpusFileComesBackWholeFromAMarkerFreeFile) {
     for (const auto& entry : szdd_corpus::Corpus()) {
         SCOPED_TRACE(entry.name);
-        const Bytes file = szdd::Compress(entry.bytes, 'x');
+        const Bytes file = szdd::Compress(entry.bytes, 'x', szdd_corpus::MarkerRun());
         szdd::Header header;
         ASSERT_TRUE(szdd::ParseHeader(file, &header));
         EXPECT_EQ(header.mode, szdd::kModeA);
         EXPECT_EQ(header.lastNameChar, 'x');
         EXPECT_EQ(header.length, entry.bytes.size());
-        EXPECT_FALSE(szdd::FindMarkerRun(file).has_value());
+        EXPECT_FALSE(szdd::Find(file, szdd_corpus::MarkerRun()).has_value());
         EXPECT_EQ(ExpandOrFail(file), entry.bytes);
-        EXPECT_EQ(szdd::Compress(entry.bytes, 'x'), file) << "output differs between runs";
+        EXPECT_EQ(szdd::Compress(entry.bytes, 'x', szdd_corpus::MarkerRun()), file) << "output differs between runs";
+        EXPECT_EQ(szdd::Compress(entry.bytes, 'x'), szdd::CompressOptimal(entry.bytes, 'x')) << "nothing to avoid";
     }
 }
 
@@ -88,31 +91,54 @@ TEST(SzddCodec, OptimumOfTheRealPeIsKnown) {
     EXPECT_EQ(szdd::CompressOptimal(pe).size(), 615453u);
 }
 
-TEST(SzddMarkerRun, FoundWhereverItStartsAndOnlyWhenWhole) {
-    Bytes run(szdd::kMarkerRunLength);
-    for (std::size_t i = 0; i < run.size(); ++i) run[i] = static_cast<std::uint8_t>(i);
+TEST(SzddAvoid, FoundWhereverItStartsAndOnlyWhenWhole) {
+    const Bytes run = szdd_corpus::MarkerRun();
     auto with = [&](Bytes before, std::size_t runBytes, Bytes after) {
         before.insert(before.end(), run.begin(), run.begin() + static_cast<long>(runBytes));
         before.insert(before.end(), after.begin(), after.end());
         return before;
     };
-    EXPECT_EQ(szdd::FindMarkerRun(run), 0u);
-    EXPECT_EQ(szdd::FindMarkerRun(with({7, 7}, 255, {0xFF})), 2u);
-    EXPECT_EQ(szdd::FindMarkerRun(with({0, 1, 2}, 255, {})), 3u) << "a broken start must not hide the run";
-    EXPECT_EQ(szdd::FindMarkerRun(with({0, 1, 0, 0}, 255, {})), 4u);
-    EXPECT_FALSE(szdd::FindMarkerRun(with({}, 254, {0x00})).has_value());
-    EXPECT_FALSE(szdd::FindMarkerRun(with({}, 254, {})).has_value());
+    EXPECT_EQ(szdd::Find(run, run), 0u);
+    EXPECT_EQ(szdd::Find(with({7, 7}, 255, {0xFF}), run), 2u);
+    EXPECT_EQ(szdd::Find(with({0, 1, 2}, 255, {}), run), 3u) << "a broken start must not hide the run";
+    EXPECT_EQ(szdd::Find(with({0, 1, 0, 0}, 255, {}), run), 4u);
+    EXPECT_FALSE(szdd::Find(with({}, 254, {0x00}), run).has_value());
+    EXPECT_FALSE(szdd::Find(with({}, 254, {}), run).has_value());
+    EXPECT_FALSE(szdd::Find(run, {}).has_value()) << "nothing to avoid";
+    EXPECT_EQ(szdd::Find(Bytes{1, 1, 1, 2}, Bytes{1, 1, 2}), 1u) << "a sequence with repeated bytes";
 }
 
-TEST(SzddMarkerRun, CompressorTakesTheNextBestParseWhereTheOptimumWouldHoldARun) {
+TEST(SzddAvoid, CompressorTakesTheNextBestParseWhereTheOptimumWouldHoldTheSequence) {
     const Bytes input = szdd_corpus::InputWhoseOptimumHoldsARun();
+    const Bytes run = szdd_corpus::MarkerRun();
     const Bytes optimal = szdd::CompressOptimal(input);
-    ASSERT_TRUE(szdd::FindMarkerRun(optimal).has_value()) << "the input no longer forces a run";
-    const Bytes safe = szdd::Compress(input);
-    EXPECT_FALSE(szdd::FindMarkerRun(safe).has_value());
+    ASSERT_TRUE(szdd::Find(optimal, run).has_value()) << "the input no longer forces a run";
+    EXPECT_EQ(szdd::Compress(input), optimal) << "nothing to avoid";
+    const Bytes safe = szdd::Compress(input, 0, run);
+    EXPECT_FALSE(szdd::Find(safe, run).has_value());
     EXPECT_EQ(ExpandOrFail(safe), input);
     EXPECT_GE(safe.size(), optimal.size());
     EXPECT_LE(safe.size(), optimal.size() + 2) << "more than one item's worth given up";
+}
+
+TEST(SzddAvoid, AnySequenceIsAvoidedWhereAnotherParseExistsAndRefusedWhereNone) {
+    // Pieces of a text's optimal file, matches and literals alike: a text has other parses.
+    const Bytes text = szdd_corpus::ReadIfPresent(szdd_corpus::kTextPath);
+    const Bytes optimal = szdd::CompressOptimal(text);
+    for (std::size_t at : {1000u, 6000u, 12000u}) {
+        for (std::size_t length : {4u, 12u, 40u}) {
+            ASSERT_LE(at + length, optimal.size());
+            SCOPED_TRACE(std::to_string(length) + " bytes from " + std::to_string(at));
+            const Bytes piece(optimal.begin() + static_cast<long>(at), optimal.begin() + static_cast<long>(at + length));
+            const Bytes file = szdd::Compress(text, 0, piece);
+            EXPECT_FALSE(szdd::Find(file, piece).has_value());
+            EXPECT_EQ(ExpandOrFail(file), text);
+        }
+    }
+    // Random bytes have no matches to trade, so their literals and flag bytes are fixed.
+    const Bytes noise = szdd_corpus::RandomBytes(1000, 8);
+    const Bytes fixed = szdd::CompressOptimal(noise);
+    EXPECT_THROW(szdd::Compress(noise, 0, Bytes(fixed.begin() + 500, fixed.begin() + 520)), std::runtime_error);
 }
 
 // The format decoded the plain way, a byte at a time through the window, for comparing against.
@@ -230,6 +256,14 @@ TEST(SzddExpand, DamagedFilesGetTheirStatusAndNeverMoreThanTheHeaderStates) {
     noMagic[3] = 'Q';
     Bytes strayBytes = whole;
     strayBytes.insert(strayBytes.end(), {0x01, 0x41});
+    Bytes strayFlagByte = whole;
+    strayFlagByte.push_back(0x00);
+    const Bytes empty = szdd::Compress({});
+    auto emptyWith = [&](Bytes data) {
+        Bytes file = empty;
+        file.insert(file.end(), data.begin(), data.end());
+        return file;
+    };
     Bytes trailingData = whole;
     trailingData.insert(trailingData.end(), 40, 0xFF);
     // The last item is a match (the text ends in a repeated line), so one byte less cuts it.
@@ -245,8 +279,14 @@ TEST(SzddExpand, DamagedFilesGetTheirStatusAndNeverMoreThanTheHeaderStates) {
         {"length 100 short", WithLength(whole, header.length - 100), szdd::Status::tooLong},
         {"length 1 over", WithLength(whole, header.length + 1), szdd::Status::truncated},
         {"length 4 GiB", WithLength(whole, 0xFFFFFFFFu), szdd::Status::truncated},
-        {"two stray bytes", strayBytes, szdd::Status::ok},
+        {"a stray literal", strayBytes, szdd::Status::tooLong},
+        {"a stray flag byte", strayFlagByte, szdd::Status::tooLong},
         {"40 bytes more data", trailingData, szdd::Status::tooLong},
+        {"empty", empty, szdd::Status::ok},
+        {"empty with mscompress's leftover", emptyWith({0x01, 0x00}), szdd::Status::ok},
+        {"empty with another literal", emptyWith({0x01, 0x41}), szdd::Status::tooLong},
+        {"empty with the leftover and more", emptyWith({0x01, 0x00, 0x00}), szdd::Status::tooLong},
+        {"empty with a flag byte", emptyWith({0x01}), szdd::Status::tooLong},
         {"mode B", otherMode, szdd::Status::unknownMode},
         {"no magic", noMagic, szdd::Status::notSzdd},
         {"shorter than a header", Bytes(whole.begin(), whole.begin() + 10), szdd::Status::notSzdd},
@@ -263,6 +303,22 @@ TEST(SzddExpand, DamagedFilesGetTheirStatusAndNeverMoreThanTheHeaderStates) {
         EXPECT_EQ(out.size(), result.written);
         // Memory follows the data, not the claim.
         EXPECT_LE(out.capacity(), 9 * c.file.size() + 4096);
+    }
+}
+
+TEST(SzddExpand, AHeaderLengthShortByAnyAmountIsRefused) {
+    // Short by a whole item or group leaves no partial item behind: the data alone tell.
+    Bytes text;
+    for (int i = 0; i < 100; ++i)
+        for (const char c : std::string("Hello, Quendolin! ")) text.push_back(static_cast<std::uint8_t>(c));
+    for (const Bytes& input : {text, szdd_corpus::ReadIfPresent(szdd_corpus::kTextPath)}) {
+        const Bytes whole = szdd::Compress(input);
+        for (std::uint32_t shortBy = 1; shortBy <= 2 * 8 * szdd::kMaxMatch && shortBy <= input.size(); ++shortBy) {
+            SCOPED_TRACE("length " + std::to_string(input.size()) + " short by " + std::to_string(shortBy));
+            Bytes out;
+            const szdd::Result result = szdd::Expand(WithLength(whole, static_cast<std::uint32_t>(input.size()) - shortBy), &out);
+            EXPECT_EQ(result.status, szdd::Status::tooLong) << szdd::Describe(result.status);
+        }
     }
 }
 

@@ -53,6 +53,14 @@ inline Bytes LongRuns() {
     return bytes;
 }
 
+// The bytes 0x00 to 0xFE: the part of a package's marker that the installer's scan compares, the
+// sequence the packer has the compressor avoid.
+inline Bytes MarkerRun() {
+    Bytes run(255);
+    for (std::size_t i = 0; i < run.size(); ++i) run[i] = static_cast<std::uint8_t>(i);
+    return run;
+}
+
 // The full table; pass false to leave out the large entries.
 inline std::vector<Entry> Corpus(bool large = true) {
     std::vector<Entry> corpus = {

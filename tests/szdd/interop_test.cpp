@@ -83,4 +83,29 @@ TEST(SzddPeers, MscompressFilesExpandWithOursAsWithMsexpand) {
     }
 }
 
+// Our expander refuses any data past the stated length but mscompress's leftover behind an empty
+// file: no file mscompress writes, at any length or ending (in a literal, in a match, at a
+// group's end), may trip over that.
+TEST(SzddPeers, MscompressFilesOfEveryEndingExpandWithOurs) {
+    if (!Installed("mscompress")) GTEST_SKIP() << "mscompress absent (Debian package mscompress)";
+    testing_support::TempDir dir;
+    const Bytes noise = szdd_corpus::RandomBytes(600, 3);
+    for (std::size_t size = 0; size <= 160; ++size) {
+        for (int kind = 0; kind < 3; ++kind) {
+            SCOPED_TRACE("size " + std::to_string(size) + ", kind " + std::to_string(kind));
+            Bytes input(size);
+            for (std::size_t i = 0; i < size; ++i)
+                input[i] = kind == 0 ? noise[i] : kind == 1 ? static_cast<std::uint8_t>('a' + noise[i] % 3) : 'z';
+            // mscompress will not replace a FILE_ that is there already.
+            const std::string plain = dir / ("file" + std::to_string(size) + "-" + std::to_string(kind));
+            WriteBytes(plain, input);
+            const Bytes packed = WithMscompress(plain);
+            Bytes ours;
+            const szdd::Result result = szdd::Expand(packed, &ours);
+            EXPECT_EQ(result.status, szdd::Status::ok) << szdd::Describe(result.status);
+            EXPECT_EQ(ours.size(), size);
+        }
+    }
+}
+
 }  // namespace
