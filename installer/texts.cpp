@@ -10,6 +10,11 @@ constexpr char kInstallFormat[] = "Soll der %s Bildschirmschoner installiert wer
 constexpr char kRegisterFormat[] = "Den %s Bildschirmschoner als aktiven Bildschirmschoner anmelden?";
 constexpr char kPackedFormat[] = "%s.SC_";
 constexpr char kSaverFormat[] = "%s.scr";
+// Expansion goes into a file of its own beside the screen saver, so that a failed one leaves the
+// installed screen saver as it was; on Windows 9x the older one is set aside under the second name
+// while the new one takes its place.
+constexpr char kExpandingFormat[] = "%s.$sc";
+constexpr char kSetAsideFormat[] = "%s.~sc";
 
 // Fourteen lines; the rights holders and their notice are texts of this build. Code page 1252:
 // \xFC is "ü".
@@ -58,8 +63,10 @@ static_assert(Fits(kRegisterFormat, kQuestionCapacity),
               "the product name is too long for the registration question");
 static_assert(Fits(kPackedFormat, kFileNameCapacity), "the product name is too long for the packed name");
 static_assert(Fits(kSaverFormat, kFileNameCapacity), "the product name is too long for the screen-saver name");
+static_assert(Fits(kExpandingFormat, kFileNameCapacity) && Fits(kSetAsideFormat, kFileNameCapacity),
+              "the product name is too long for the expansion's file names");
 
-char g_pathBuffers[2][kPathCapacity];
+char g_pathBuffers[kPathBufferCount][kPathCapacity];
 
 }  // namespace
 
@@ -69,10 +76,17 @@ char g_installQuestion[kQuestionCapacity];
 char g_registerQuestion[kQuestionCapacity];
 char g_packedName[kFileNameCapacity];
 char g_saverName[kFileNameCapacity];
+char g_expandingName[kFileNameCapacity];
+char g_setAsideName[kFileNameCapacity];
 
 const char kClosingText[] = "Installation erfolgreich abgeschlossen!";
 const char kPackageDamagedText[] =
     "Das Installationspaket ist besch\xE4" "digt.\n"
+    "Der Bildschirmschoner wurde nicht installiert.";
+// The installer finds its payload by its own path; Windows gives at most 259 characters of it.
+const char kPackagePathTooLongText[] =
+    "Der Pfad des Installationspakets ist zu lang (mehr als 259 Zeichen).\n"
+    "Bitte das Paket in einen k\xFC" "rzeren Pfad kopieren und erneut starten.\n"
     "Der Bildschirmschoner wurde nicht installiert.";
 const char kDirectoryUnwritableText[] =
     "In das Windows-Verzeichnis konnte nicht geschrieben werden.\n"
@@ -90,6 +104,8 @@ void BuildTexts() {
     wsprintfA(g_registerQuestion, kRegisterFormat, PRODUCT_NAME);
     wsprintfA(g_packedName, kPackedFormat, PRODUCT_NAME);
     wsprintfA(g_saverName, kSaverFormat, PRODUCT_NAME);
+    wsprintfA(g_expandingName, kExpandingFormat, PRODUCT_NAME);
+    wsprintfA(g_setAsideName, kSetAsideFormat, PRODUCT_NAME);
 }
 
 char* WindowsPath(const char* fileName, PathBuffer buffer) {

@@ -7,14 +7,24 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 #include <vector>
 
 #include "platform/hosted/file_io.h"
 #include "platform/hosted/hosted_control.h"
+#include "platform/hosted/shortname.h"
 
 namespace {
+
+// A UTF-8 byte order mark before the first line is no part of it: Windows and Wine read the file
+// past it, and it stays in front of whatever is written back.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view WithoutByteOrderMark(std::string_view content) {
+    return content.substr(0, kByteOrderMark.size()) == kByteOrderMark ? content.substr(kByteOrderMark.size()) : content;
+}
 
 struct Line {
     std::string_view text;    // without its line ending
@@ -98,6 +108,9 @@ std::string Join(const std::vector<Line>& lines, std::size_t from, std::size_t t
 namespace hosted {
 
 std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value) {
+    const std::string_view text = WithoutByteOrderMark(content);
+    if (text.size() != content.size())
+        return std::string(kByteOrderMark) + EditProfile(text, section, key, value);
     const std::vector<Line> lines = SplitLines(content);
     const std::string ending(FileEnding(lines));
     const std::string_view sectionName = Trim(section);
@@ -144,7 +157,7 @@ std::optional<std::string> ReadProfileValue(std::string_view content, std::strin
     section = Trim(section);
     key = Trim(key);
     bool inSection = false;
-    for (const Line& line : SplitLines(content)) {
+    for (const Line& line : SplitLines(WithoutByteOrderMark(content))) {
         if (const auto name = SectionName(line.text)) {
             if (inSection) return std::nullopt;
             inSection = SameName(*name, section);
@@ -155,6 +168,23 @@ std::optional<std::string> ReadProfileValue(std::string_view content, std::strin
             return std::string(Trim(line.text.substr(line.text.find('=') + 1)));
     }
     return std::nullopt;
+}
+
+std::vector<std::string> ProfileNames(std::string_view content, const char* section) {
+    std::vector<std::string> names;
+    const std::string_view wanted = section != nullptr ? Trim(section) : std::string_view();
+    bool inSection = false;
+    for (const Line& line : SplitLines(WithoutByteOrderMark(content))) {
+        if (const auto name = SectionName(line.text)) {
+            if (section == nullptr) names.emplace_back(*name);
+            // Keys are listed from the first matching section, as values are read from it.
+            else if (inSection) break;
+            inSection = section != nullptr && SameName(*name, wanted);
+            continue;
+        }
+        if (const auto key = KeyName(line.text); inSection && key) names.emplace_back(*key);
+    }
+    return names;
 }
 
 std::string ProfilePath(const char* fileName) {
@@ -194,7 +224,8 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
                              static_cast<long>(content.size());
     written = written && fsync(fd) == 0;
     written = close(fd) == 0 && written;
-    if (!written || ShouldFail(Operation::profileRename) || rename(temporary.c_str(), path.c_str()) != 0) {
+    // The profile keeps its short name, as a file written in place would.
+    if (!written || ShouldFail(Operation::profileRename) || !RenameKeepingAlias(temporary, path, true)) {
         unlink(temporary.c_str());
         return false;
     }
@@ -211,4 +242,64 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     const std::string edited = hosted::EditProfile(*content, section, key, value);
     if (edited == *content) return TRUE;
     return hosted::ReplaceFile(path, edited) ? TRUE : FALSE;
+}
+
+namespace {
+
+// Copies a value into the caller's buffer, cut to fit: returns the characters stored.
+DWORD CopyValue(const std::string& value, LPSTR buffer, DWORD size) {
+    const std::size_t n = std::min<std::size_t>(value.size(), size - 1);
+    std::memcpy(buffer, value.data(), n);
+    buffer[n] = '\0';
+    return static_cast<DWORD>(n);
+}
+
+// Copies names as a list, each zero-terminated and one more zero at the end; a list cut to the
+// buffer ends in two zeros and returns size - 2.
+DWORD CopyList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) {
+    if (size < 2) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    std::size_t used = 0;
+    for (const std::string& name : names) {
+        if (used + name.size() + 1 > size - 1) {
+            const std::size_t n = size - 2 - used;
+            std::memcpy(buffer + used, name.data(), n);
+            buffer[size - 2] = buffer[size - 1] = '\0';
+            return size - 2;
+        }
+        std::memcpy(buffer + used, name.c_str(), name.size() + 1);
+        used += name.size() + 1;
+    }
+    buffer[used] = '\0';
+    return static_cast<DWORD>(used);
+}
+
+std::string Unquoted(std::string value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+}  // namespace
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
+                               LPCSTR fileName) {
+    if (buffer == nullptr || size == 0 || fileName == nullptr) return 0;
+    const std::optional<std::string> content = hosted::ReadWholeFile(hosted::ProfilePath(fileName));
+    const std::string text = content.value_or(std::string());
+    if (section == nullptr || key == nullptr) return CopyList(hosted::ProfileNames(text, section), buffer, size);
+    if (const auto value = hosted::ReadProfileValue(text, section, key)) return CopyValue(Unquoted(*value), buffer, size);
+    std::string fallback = defaultValue != nullptr ? defaultValue : "";
+    while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
+    return CopyValue(fallback, buffer, size);
+}
+
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size) {
+    return GetPrivateProfileStringA(section, key, defaultValue, buffer, size, "win.ini");
+}
+
+BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value) {
+    return WritePrivateProfileStringA(section, key, value, "win.ini");
 }
