@@ -172,6 +172,20 @@ TEST_P(FaultWalk, EveryOperationFailingAtEveryCall) {
     }
 }
 
+TEST_P(FaultWalk, DiskFillingWhileExpandingKeepsTheInstalledSaver) {
+    Prepare();
+    hosted::InjectFault(Operation::expandWrite, 1, FaultMode::persistent, WriteFault::diskFull);
+    const InstallerRun run = RunInstaller(package_, windows_, kAnswers);
+    ASSERT_TRUE(hosted::FaultFired());
+    hosted::ClearFaults();
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_FALSE(run.boxes.empty());
+    EXPECT_EQ(run.boxes.back().text, kDirectoryUnwritableText);
+    EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), kOlderSaver);
+    EXPECT_EQ(ReadText(windows_ + "/system.ini"), *before_.at("system.ini"));
+    EXPECT_EQ(ListDirectory(windows_), (std::vector<std::string>{"Quendolin.scr", "session.ini", "system.ini", "win.ini"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Family, FaultWalk, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Windows9x" : "NT"; });
 
