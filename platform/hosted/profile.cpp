@@ -28,22 +28,23 @@ std::string_view WithoutByteOrderMark(std::string_view content) {
 
 struct Line {
     std::string_view text;    // without its line ending
-    std::string_view ending;  // "\r\n", "\n" or "" for a last line without one
+    std::string_view ending;  // "\r\n", "\n", "\r" or "" for a last line without one
 };
 
+// A line ends in LF, CRLF or a lone CR, as readers of .ini files (Wine's among them) take it.
 std::vector<Line> SplitLines(std::string_view content) {
     std::vector<Line> lines;
     std::size_t start = 0;
     while (start < content.size()) {
-        const std::size_t newline = content.find('\n', start);
-        if (newline == std::string_view::npos) {
+        const std::size_t end = content.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
             lines.push_back({content.substr(start), {}});
             break;
         }
-        std::size_t end = newline;
-        if (end > start && content[end - 1] == '\r') --end;
-        lines.push_back({content.substr(start, end - start), content.substr(end, newline + 1 - end)});
-        start = newline + 1;
+        std::size_t next = end + 1;
+        if (content[end] == '\r' && next < content.size() && content[next] == '\n') ++next;
+        lines.push_back({content.substr(start, end - start), content.substr(end, next - end)});
+        start = next;
     }
     return lines;
 }
@@ -128,7 +129,7 @@ std::string EditProfile(std::string_view content, const char* section, const cha
     if (header == lines.size()) {
         if (key == nullptr || value == nullptr) return std::string(content);
         std::string out(content);
-        if (!out.empty() && out.back() != '\n') out += ending;
+        if (!lines.empty() && lines.back().ending.empty()) out += ending;
         return out.append(1, '[').append(sectionName).append(1, ']').append(ending).append(entry).append(ending);
     }
     std::size_t end = header + 1;
@@ -147,7 +148,7 @@ std::string EditProfile(std::string_view content, const char* section, const cha
     std::size_t last = end;
     while (last > header + 1 && Trim(lines[last - 1].text).empty()) --last;
     std::string out = Join(lines, 0, last);
-    if (!out.empty() && out.back() != '\n') out += ending;
+    if (last > 0 && lines[last - 1].ending.empty()) out += ending;
     return out + entry + ending + Join(lines, last, lines.size());
 }
 
