@@ -52,6 +52,8 @@ TEST(ProfileEdit, Cases) {
         {"a byte order mark alone, a new section after it", "\xEF\xBB\xBF", "boot", "k", "v", "\xEF\xBB\xBF[boot]\r\nk=v\r\n"},
         {"a byte order mark before a key line: the first section removed, the mark kept",
          "\xEF\xBB\xBFk=0\n[boot]\nk=1\n[x]\n", "boot", nullptr, nullptr, "\xEF\xBB\xBFk=0\n[x]\n"},
+        {"lone CR line ends: lines like any others, a new key taking the file's CR", "[boot]\rk=1\r[x]\r", "boot", "j", "2",
+         "[boot]\rk=1\rj=2\r[x]\r"},
         {"NUL bytes in other lines kept", "[a]\nx=\0\1\n[boot]\n"s, "boot", "k", "v", "[a]\nx=\0\1\n[boot]\nk=v\n"s},
     };
     for (const EditCase& c : cases) {
