@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <vector>
@@ -125,11 +126,22 @@ std::set<std::string> TakenAliases(const std::string& directory, std::vector<std
     return taken;
 }
 
+// Whether the directory is the Windows directory or inside it.
+bool InWindowsDirectory(const std::string& directory) {
+    std::error_code error;
+    const std::string path = std::filesystem::absolute(directory, error).lexically_normal().string();
+    const std::string windows = hosted::WindowsDirectory();
+    if (error || path.compare(0, windows.size(), windows) != 0) return false;
+    return path.size() == windows.size() || path[windows.size()] == '/' || windows == "/";
+}
+
 // Gives every long-named file of the directory that holds no alias the next free one, in name
 // order, and returns what `name` got. A file being created now (`newest`) comes after those found
-// without one, which are older. Where the file system keeps no extended attributes, the
-// aliases are dealt afresh on each call the same way and not kept.
+// without one, which are older. The stand-in keeps the aliases of its own files and of the
+// Windows directory's; other files (a user's home, say) are dealt theirs afresh on each call, the
+// same way, and left untouched. So are all where the file system keeps no extended attributes.
 std::string DealAliases(const std::string& directory, const std::string& name, bool newest) {
+    const bool keepAll = InWindowsDirectory(directory);
     std::vector<std::string> without;
     std::set<std::string> taken = TakenAliases(directory, &without);
     const auto found = std::find(without.begin(), without.end(), name);
@@ -143,7 +155,7 @@ std::string DealAliases(const std::string& directory, const std::string& name, b
     for (const std::string& entry : without) {
         const std::string alias = NextFreeAlias(entry, taken);
         taken.insert(alias);
-        StoreAlias(Child(directory, entry), alias);
+        if (keepAll || (newest && entry == name)) StoreAlias(Child(directory, entry), alias);
         if (entry == name) result = alias;
     }
     return result;

@@ -1,5 +1,6 @@
 // The stand-in's 8.3 aliases.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include "platform/hosted/hosted_control.h"
 #include "tests/support/test_files.h"
@@ -59,6 +60,7 @@ void Create(const TempDir& dir, const std::string& name) {
 // Windows gives a file its alias when it is created and keeps it whatever other names come and go.
 TEST(ShortPath, AliasIsTheFilesForLife) {
     TempDir dir;
+    setenv("WINDIR", dir.path().c_str(), 1);  // where every file's alias is kept
     WriteText(dir / "Quendolinzz.scr", "an older file, made where the stand-in did not see it");
     Create(dir, "Quendolin.scr");
     EXPECT_EQ(AliasOf(dir, "Quendolin.scr"), "QUENDO~2.SCR") << "the older file, found without one, came first";
@@ -79,6 +81,7 @@ TEST(ShortPath, AliasIsTheFilesForLife) {
 
 TEST(ShortPath, MovesKeepAliasesAsWindowsDoes) {
     TempDir dir;
+    setenv("WINDIR", dir.path().c_str(), 1);
     Create(dir, "Quendolin.scr");
     Create(dir, "Quendolin Neu.scr");
     ASSERT_EQ(AliasOf(dir, "Quendolin Neu.scr"), "QUENDO~2.SCR");
