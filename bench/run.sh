@@ -9,12 +9,13 @@ cmake --build --preset hosted --target szdd_bench >/dev/null
 work="$root/build/bench"
 mkdir -p "$work/files"
 
+# Wine's LZ32 as the installer meets it: a 32-bit probe, which wine64 hands to the 32-bit loader.
 wine=""
 probe="$work/wine_lz32.exe"
 wine64=$(command -v wine64 || true)
 [ -z "$wine64" ] && [ -x /usr/lib/wine/wine64 ] && wine64=/usr/lib/wine/wine64
-if [ -n "$wine64" ] && command -v x86_64-w64-mingw32-g++ >/dev/null; then
-  x86_64-w64-mingw32-g++ -O2 -static -o "$probe" bench/wine_lz32.cpp -llz32
+if [ -n "$wine64" ] && /usr/lib/wine/wine --version >/dev/null 2>&1 && command -v i686-w64-mingw32-g++ >/dev/null; then
+  i686-w64-mingw32-g++ -O2 -static -o "$probe" bench/wine_lz32.cpp -llz32
   export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
   "$wine64" wineboot --init >/dev/null 2>&1 || true
   wine="$wine64"

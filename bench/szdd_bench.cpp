@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
         std::printf("| %s | %zu | %zu | %zu | %zu | %.1f | %.1f | %.3f | %.3f |\n", r.name.c_str(), r.size, r.ours, r.optimum,
                     r.mscompress, r.oursSeconds * 1e3, r.mscompressSeconds * 1e3, double(r.ours) / r.mscompress,
                     r.oursSeconds / r.mscompressSeconds);
-    std::printf("\nExpansion of our files (MB/s of output, medians of %d runs; msexpand timed as a process, Wine's LZ32 inside its process):\n\n", kRuns);
+    std::printf("\nExpansion of our files (MB/s of output, medians of %d runs; msexpand timed as a process, Wine's 32-bit LZ32 inside its process):\n\n", kRuns);
     std::printf("| file | bytes | ours memory | ours file | libmspack file | msexpand | Wine LZ32 | ours file/libmspack | ours file/msexpand | ours file/Wine |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const auto& r : expansion)
@@ -236,6 +236,6 @@ int main(int argc, char** argv) {
                     Figure(r.file).c_str(), Figure(r.libmspack).c_str(), Figure(r.msexpand).c_str(),
                     r.wine ? Figure(*r.wine).c_str() : "n/a", Figure(r.file / r.libmspack).c_str(),
                     Figure(r.file / r.msexpand).c_str(), r.wine ? Figure(r.file / *r.wine).c_str() : "n/a");
-    if (wine.empty()) std::printf("\nWine's LZ32: not measured (wine64 or the mingw-w64 compiler absent).\n");
+    if (wine.empty()) std::printf("\nWine's LZ32: not measured (wine64, Wine's 32-bit loader /usr/lib/wine/wine or the i686 mingw-w64 compiler absent).\n");
     return 0;
 }

@@ -1,5 +1,6 @@
 // Times Wine's LZ32 expanding one SZDD file: LZOpenFileA, LZCopy, LZClose, measured inside the
-// program with QueryPerformanceCounter so that wine's start-up is left out.
+// program with QueryPerformanceCounter so that wine's start-up is left out. Built as a 32-bit
+// program, like the installer, so that it times the 32-bit LZ32 the installer calls.
 // Usage: wine_lz32 IN OUT RUNS; prints "bytes <n> seconds <median>".
 #include <windows.h>
 #include <lzexpand.h>

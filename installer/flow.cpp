@@ -1,5 +1,4 @@
 // WinMain: the whole installation, one box and one step after another.
-#include "installer/flow.h"
 #include "installer/texts.h"
 #include "package/package.h"
 #include "system/register.h"

@@ -11,6 +11,9 @@ constexpr int kQuestionCapacity = 100;
 constexpr int kFileNameCapacity = 50;
 constexpr int kPathCapacity = 260;
 
+// The product name, from the object of this build's name (installer/product_name.cpp).
+extern const char kProductName[];
+
 extern char g_captionText[kCaptionCapacity];
 extern char g_welcomeText[kWelcomeCapacity];
 extern char g_installQuestion[kQuestionCapacity];

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Builds every preset: the hosted tools first, since the Windows builds pack with them.
+# Builds the hosted tools first, since the Windows build packs with them, then the 32-bit Windows
+# build, then any further presets named on the command line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-presets=(hosted)
-[ -f cmake/windows.cmake ] && presets+=(win32 win64)
-for preset in "${presets[@]}" "$@"; do
+for preset in hosted win32 "$@"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done

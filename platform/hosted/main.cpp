@@ -1,7 +1,7 @@
 // The hosted start-up: runs WinMain with the process's command line and exits with its result.
 #include <string>
 
-#include "installer/flow.h"
+#include "platform/winapi.h"
 
 int main(int argc, char** argv) {
     std::string commandLine;

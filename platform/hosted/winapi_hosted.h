@@ -92,6 +92,11 @@ typedef OFSTRUCT* LPOFSTRUCT;
 #define LZERROR_BADVALUE (-7)
 #define LZERROR_UNKNOWNALG (-8)
 
+// The program's entry, which the program itself defines and its start-up calls once: the instance
+// handle, the command line without the program name, and how to show the first window. Returns the
+// process's exit code.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
 // The full path of the running program file, zero-terminated, cut to size-1 characters when the
 // buffer is small. Returns the number of characters written, without the terminating zero.
 DWORD GetModuleFileNameA(HINSTANCE instance, LPSTR buffer, DWORD size);

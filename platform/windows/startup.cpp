@@ -2,7 +2,7 @@
 //
 // The installer links no C runtime, so nothing else would run before WinMain; it has no static
 // constructors to run either (its globals are constant or zero-initialised).
-#include "installer/flow.h"
+#include "platform/winapi.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "platform/hosted/hosted_control.h"
 #include "platform/hosted/profile.h"
+#include "tests/support/product.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -43,11 +44,11 @@ protected:
 
 TEST_F(PackageRun, UnattendedInstallWithArgumentsIgnored) {
     ASSERT_EQ(RunPackage("\\nj\\nj\\n\\n", "/s --whatever"), 0) << ReadText(temp_ / "console.txt");
-    EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), ReadBytes(saver_));
-    EXPECT_FALSE(Exists(windows_ + "/Quendolin.SC_"));
+    EXPECT_EQ(ReadBytes(windows_ + "/" + SaverFileName()), ReadBytes(saver_));
+    EXPECT_FALSE(Exists(windows_ + "/" + PackedFileName()));
 
     char shortPath[260];
-    const DWORD length = GetShortPathNameA((windows_ + "\\Quendolin.scr").c_str(), shortPath, sizeof shortPath);
+    const DWORD length = GetShortPathNameA((windows_ + "\\" + SaverFileName()).c_str(), shortPath, sizeof shortPath);
     ASSERT_GT(length, 0u);
     EXPECT_EQ(Value("system.ini", "boot", "SCRNSAVE.EXE"), std::string(shortPath));
     EXPECT_EQ(Value("session.ini", "windows", "ScreenSaveActive"), "1");
@@ -88,10 +89,10 @@ TEST_F(PackageRun, TwoInstallersAtOnceEachEndClearly) {
         }
         const std::vector<std::string> left = ListDirectory(windows_);
         for (const std::string& name : left)
-            EXPECT_TRUE(name == "Quendolin.scr" || name == "system.ini" || name == "session.ini" || name == "win.ini")
+            EXPECT_TRUE(name == SaverFileName() || name == "system.ini" || name == "session.ini" || name == "win.ini")
                 << "left behind: " << name;
-        if (Exists(windows_ + "/Quendolin.scr")) {
-            EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), ReadBytes(saver_));
+        if (Exists(windows_ + "/" + SaverFileName())) {
+            EXPECT_EQ(ReadBytes(windows_ + "/" + SaverFileName()), ReadBytes(saver_));
         }
         if (anySucceeded) {
             EXPECT_TRUE(Value("system.ini", "boot", "SCRNSAVE.EXE").has_value()) << "a system.ini Windows can read";

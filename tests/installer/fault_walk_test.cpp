@@ -11,6 +11,7 @@
 #include "platform/hosted/profile.h"
 #include "szdd/szdd.h"
 #include "tests/installer/run_installer.h"
+#include "tests/support/product.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -21,6 +22,14 @@ using hosted::Operation;
 using hosted::WriteFault;
 
 const char* const kProfiles[] = {"system.ini", "win.ini", "session.ini"};
+
+// Where Windows 9x keeps an older screen saver while the new one moves in.
+std::string SetAsideFileName() { return ProductName() + ".~sc"; }
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 using Snapshot = std::map<std::string, std::optional<std::string>>;
 
@@ -66,7 +75,7 @@ protected:
     Snapshot Prepare() {
         std::filesystem::remove_all(windows_);
         std::filesystem::create_directory(windows_);
-        WriteBytes(windows_ + "/Quendolin.scr", kOlderSaver);
+        WriteBytes(windows_ + "/" + SaverFileName(), kOlderSaver);
         WriteText(windows_ + "/system.ini", "[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=C:\\OLD.SCR\r\n[drivers]\r\nx=1\r\n");
         WriteText(windows_ + "/win.ini", "; user profile\n[windows]\nScreenSaveTimeOut=900\n");
         WriteText(windows_ + "/session.ini", "[windows]\r\nScreenSaveActive=0\r\n");
@@ -96,18 +105,18 @@ protected:
         const bool installed = run.boxes.back().text == kNotRegisteredText;
         // Windows 9x sets the older screen saver aside while the new one moves in; when every move
         // fails from then on, it cannot come back and waits there for the next run.
-        const bool waitsAside = GetParam() && mode == FaultMode::persistent && !Exists(windows_ + "/Quendolin.scr");
+        const bool waitsAside = GetParam() && mode == FaultMode::persistent && !Exists(windows_ + "/" + SaverFileName());
         for (const std::string& name : ListDirectory(windows_)) {
-            if (name == "Quendolin.~sc" && waitsAside) {
+            if (name == SetAsideFileName() && waitsAside) {
                 EXPECT_EQ(ReadBytes(windows_ + "/" + name), kOlderSaver);
-            } else if (name == "Quendolin.scr") {
+            } else if (name == SaverFileName()) {
                 EXPECT_EQ(ReadBytes(windows_ + "/" + name), installed ? saver_ : kOlderSaver)
                     << (installed ? "a partial screen saver" : "the older screen saver was not kept");
             } else {
                 EXPECT_TRUE(name == "system.ini" || name == "win.ini" || name == "session.ini") << "left behind: " << name;
             }
         }
-        EXPECT_TRUE(Exists(windows_ + (waitsAside ? "/Quendolin.~sc" : "/Quendolin.scr"))) << "the older screen saver is gone";
+        EXPECT_TRUE(Exists(windows_ + "/" + (waitsAside ? SetAsideFileName() : SaverFileName()))) << "the older screen saver is gone";
         const Snapshot now = Profiles();
         if (mode == FaultMode::once) {
             EXPECT_EQ(now, before_) << "a failed run must leave every profile as it was";
@@ -132,8 +141,8 @@ protected:
             if (!fired || run.exitCode == 0) {
                 EXPECT_EQ(run.exitCode, 0);
                 EXPECT_EQ(ListDirectory(windows_),
-                          (std::vector<std::string>{"Quendolin.scr", "session.ini", "system.ini", "win.ini"}));
-                EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), saver_);
+                          Sorted({SaverFileName(), "session.ini", "system.ini", "win.ini"}));
+                EXPECT_EQ(ReadBytes(windows_ + "/" + SaverFileName()), saver_);
                 EXPECT_EQ(Profiles(), after_);
                 if (!fired) return nth - 1;
                 continue;
@@ -181,9 +190,9 @@ TEST_P(FaultWalk, DiskFillingWhileExpandingKeepsTheInstalledSaver) {
     EXPECT_EQ(run.exitCode, 1);
     ASSERT_FALSE(run.boxes.empty());
     EXPECT_EQ(run.boxes.back().text, kDirectoryUnwritableText);
-    EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), kOlderSaver);
+    EXPECT_EQ(ReadBytes(windows_ + "/" + SaverFileName()), kOlderSaver);
     EXPECT_EQ(ReadText(windows_ + "/system.ini"), *before_.at("system.ini"));
-    EXPECT_EQ(ListDirectory(windows_), (std::vector<std::string>{"Quendolin.scr", "session.ini", "system.ini", "win.ini"}));
+    EXPECT_EQ(ListDirectory(windows_), Sorted({SaverFileName(), "session.ini", "system.ini", "win.ini"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Family, FaultWalk, ::testing::Values(false, true),

@@ -5,6 +5,7 @@
 #include "platform/hosted/hosted_control.h"
 #include "szdd/szdd.h"
 #include "tests/installer/run_installer.h"
+#include "tests/support/product.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -13,7 +14,6 @@ using namespace testing_support;
 
 constexpr char kYesYes[] = "\nj\nj\n\n";
 constexpr char kYesNo[] = "\nj\nn\n\n";
-constexpr char kCaption[] = "Quendolin Bildschirmschoner";
 constexpr UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
 
 class InstallerFlow : public ::testing::Test {
@@ -29,7 +29,7 @@ protected:
     std::string Windows(const std::string& name) const { return windows_ + "/" + name; }
     std::string ShortSaverPath() const {
         char shortPath[260];
-        const DWORD length = GetShortPathNameA((windows_ + "\\Quendolin.scr").c_str(), shortPath, sizeof shortPath);
+        const DWORD length = GetShortPathNameA((windows_ + "\\" + SaverFileName()).c_str(), shortPath, sizeof shortPath);
         return length == 0 ? std::string() : std::string(shortPath, length);
     }
 
@@ -48,7 +48,7 @@ void ExpectBoxes(const InstallerRun& run, const std::vector<ExpectedBox>& expect
     ASSERT_EQ(run.boxes.size(), expected.size()) << run.console;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE("box " + std::to_string(i));
-        EXPECT_EQ(run.boxes[i].caption, kCaption);
+        EXPECT_EQ(run.boxes[i].caption, ProductCaption());
         if (!expected[i].text.empty()) {
             EXPECT_EQ(run.boxes[i].text, expected[i].text);
         }
@@ -63,14 +63,15 @@ TEST_F(InstallerFlow, YesAndYesInstallsAndRegisters) {
     const InstallerRun run = Run(kYesYes);
     EXPECT_EQ(run.exitCode, 0);
     ExpectBoxes(run, {{g_welcomeText, MB_OK},
-                      {"Soll der Quendolin Bildschirmschoner installiert werden?", kQuestion},
-                      {"Den Quendolin Bildschirmschoner als aktiven Bildschirmschoner anmelden?", kQuestion},
+                      {InstallQuestion(), kQuestion},
+                      {RegisterQuestion(), kQuestion},
                       {"Installation erfolgreich abgeschlossen!", MB_ICONINFORMATION}});
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
     EXPECT_EQ(ListDirectory(windows_),
-              (std::vector<std::string>{"Quendolin.scr", "session.ini", "system.ini", "win.ini"}));
+              (std::vector<std::string>{SaverFileName(), "session.ini", "system.ini", "win.ini"}));
     EXPECT_EQ(ReadText(Windows("system.ini")), "[boot]\r\nSCRNSAVE.EXE=" + ShortSaverPath() + "\r\n");
-    EXPECT_NE(ShortSaverPath().find("QUENDO~1.SCR"), std::string::npos);
+    const std::string shortPath = ShortSaverPath();
+    EXPECT_EQ(shortPath.substr(shortPath.rfind('\\') + 1), ShortAlias(SaverFileName()));
     EXPECT_EQ(ReadText(Windows("session.ini")), "[windows]\r\nScreenSaveActive=1\r\nScreenSaveTimeOut=120\r\n");
     // The NT family (the stand-in's default) takes the active screen saver from win.ini [Desktop].
     EXPECT_EQ(ReadText(Windows("win.ini")),
@@ -83,8 +84,8 @@ TEST_F(InstallerFlow, NoToRegistrationInstallsOnly) {
     EXPECT_EQ(run.exitCode, 0);
     ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {"", kQuestion},
                       {"Installation erfolgreich abgeschlossen!", MB_ICONINFORMATION}});
-    EXPECT_EQ(ListDirectory(windows_), std::vector<std::string>{"Quendolin.scr"});
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
+    EXPECT_EQ(ListDirectory(windows_), std::vector<std::string>{SaverFileName()});
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
 }
 
 TEST_F(InstallerFlow, AnythingButYesToInstallWritesNothing) {
@@ -92,22 +93,22 @@ TEST_F(InstallerFlow, AnythingButYesToInstallWritesNothing) {
         SCOPED_TRACE(answers);
         const InstallerRun run = Run(answers);
         EXPECT_EQ(run.exitCode, 0);
-        ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"Soll der Quendolin Bildschirmschoner installiert werden?", kQuestion}});
+        ExpectBoxes(run, {{g_welcomeText, MB_OK}, {InstallQuestion(), kQuestion}});
         EXPECT_TRUE(ListDirectory(windows_).empty());
     }
 }
 
 TEST_F(InstallerFlow, SecondRunReplacesWhatTheFirstWrote) {
-    WriteText(Windows("Quendolin.scr"), "an older screen saver, longer than nothing");
-    WriteText(Windows("Quendolin.SC_"), "a stale packed file");
+    WriteText(Windows(SaverFileName()), "an older screen saver, longer than nothing");
+    WriteText(Windows(PackedFileName()), "a stale packed file");
     WriteText(Windows("system.ini"), "; keep me\n[boot]\nshell=Explorer.exe\nscrnsave.exe=C:\\OLD.SCR\n[drivers]\nwave=mmdrv.dll\n");
     WriteText(Windows("win.ini"), "[windows]\nScreenSaveTimeOut=600\nScreenSaveActive=0\n");
     ASSERT_EQ(Run(kYesYes).exitCode, 0);
     const InstallerRun second = Run(kYesYes);
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.boxes.size(), 4u);
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
-    EXPECT_FALSE(Exists(Windows("Quendolin.SC_")));
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
+    EXPECT_FALSE(Exists(Windows(PackedFileName())));
     EXPECT_EQ(ReadText(Windows("system.ini")),
               "; keep me\n[boot]\nshell=Explorer.exe\nscrnsave.exe=" + ShortSaverPath() + "\n[drivers]\nwave=mmdrv.dll\n");
     EXPECT_EQ(ReadText(Windows("win.ini")), "[windows]\nScreenSaveTimeOut=120\nScreenSaveActive=0\n[Desktop]\nSCRNSAVE.EXE=" +
@@ -176,7 +177,7 @@ TEST_F(InstallerFlow, PackageWithTrailerInstalls) {
     WritePackage(Concat({MakePackage(Image(), payload), Trailer(payload), Bytes(100, 'j')}));
     const InstallerRun run = Run(kYesNo);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
 }
 
 TEST_F(InstallerFlow, DamagedPackageShowsErrorAndLeavesNothing) {
@@ -208,17 +209,17 @@ TEST_F(InstallerFlow, UnwritableWindowsDirectoryShowsError) {
 }
 
 TEST_F(InstallerFlow, WindowsDirectoryTooLongForTheOpenFileRecord) {
-    // OpenFile and LZOpenFileA hold at most 127 characters of path: "<dir>\Quendolin.SC_" and its
-    // siblings are 14 characters longer than the directory.
+    // OpenFile and LZOpenFileA hold at most 127 characters of path: "<dir>\<name>.SC_" and its
+    // siblings are as long as "<dir>\<name>.scr".
     for (const std::size_t pathLength : {std::size_t{127}, std::size_t{128}}) {
         SCOPED_TRACE(pathLength);
         std::string directory = temp_ / "d";
-        directory.append(pathLength - 14 - directory.size(), 'd');
+        directory.append(pathLength - 1 - SaverFileName().size() - directory.size(), 'd');
         std::filesystem::create_directory(directory);
         const InstallerRun run = RunInstaller(package_, directory, kYesNo);
         if (pathLength <= 127) {
             EXPECT_EQ(run.exitCode, 0);
-            EXPECT_EQ(ReadBytes(directory + "/Quendolin.scr"), saver_);
+            EXPECT_EQ(ReadBytes(directory + "/" + SaverFileName()), saver_);
         } else {
             EXPECT_EQ(run.exitCode, 1);
             ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {kDirectoryUnwritableText, MB_ICONERROR}});

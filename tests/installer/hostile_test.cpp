@@ -9,6 +9,7 @@
 #include "platform/hosted/profile.h"
 #include "szdd/szdd.h"
 #include "tests/installer/run_installer.h"
+#include "tests/support/product.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -34,7 +35,7 @@ protected:
         ASSERT_FALSE(run.boxes.empty());
         if (run.exitCode == 0) {
             EXPECT_EQ(run.boxes.back().text, kClosingText);
-            EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), saver_);
+            EXPECT_EQ(ReadBytes(windows_ + "/" + SaverFileName()), saver_);
         } else {
             EXPECT_EQ(run.exitCode, 1);
             EXPECT_EQ(run.boxes.back().style, MB_ICONERROR);
@@ -129,7 +130,7 @@ TEST_F(Hostile, ReadOnlySystemIniIsLeftAsItIs) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.boxes.back().text, kNotRegisteredText);
     EXPECT_EQ(ReadText(systemIni), "[boot]\r\nSCRNSAVE.EXE=C:\\OLD.SCR\r\n");
-    EXPECT_EQ(ReadBytes(windows_ + "/Quendolin.scr"), saver_) << "installed, only not registered";
+    EXPECT_EQ(ReadBytes(windows_ + "/" + SaverFileName()), saver_) << "installed, only not registered";
 }
 
 TEST_F(Hostile, OddAndHugeSystemIniKeepsEveryOtherByte) {
@@ -155,7 +156,7 @@ TEST_F(Hostile, OddAndHugeSystemIniKeepsEveryOtherByte) {
         SCOPED_TRACE(c.name);
         WriteText(windows_ + "/system.ini", c.before);
         ASSERT_EQ(Install(package_).exitCode, 0);
-        const DWORD length = GetShortPathNameA((windows_ + "\\Quendolin.scr").c_str(), shortPath, sizeof shortPath);
+        const DWORD length = GetShortPathNameA((windows_ + "\\" + SaverFileName()).c_str(), shortPath, sizeof shortPath);
         std::string expected = c.after;
         expected.replace(expected.find('@'), 1, std::string(shortPath, length));
         const std::string actual = ReadText(windows_ + "/system.ini");

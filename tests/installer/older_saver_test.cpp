@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "installer/texts.h"
 #include "platform/hosted/hosted_control.h"
 #include "szdd/szdd.h"
 #include "tests/installer/run_installer.h"
+#include "tests/support/product.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -15,6 +18,11 @@ namespace {
 using namespace testing_support;
 
 constexpr char kYesYes[] = "\nj\nj\n\n";
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
 constexpr char kSystemIni[] = "; keep me\r\n[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=C:\\WINDOWS\\QUENDO~1.SCR\r\n[drivers]\r\nwave=mmdrv.dll\r\n";
 constexpr char kSession[] = "[windows]\r\nScreenSaveActive=0\r\nScreenSaveTimeOut=900\r\n";
 
@@ -25,7 +33,7 @@ protected:
         hosted::ReportWindows9x(GetParam());
         std::filesystem::create_directory(windows_);
         saver_ = SampleProgram(40000, 5);
-        WriteBytes(Windows("Quendolin.scr"), older_);
+        WriteBytes(Windows(SaverFileName()), older_);
         WriteText(Windows("system.ini"), kSystemIni);
         WriteText(Windows("session.ini"), kSession);
         WriteText(Windows("win.ini"), "[windows]\nScreenSaveTimeOut=900\n[Desktop]\nWallpaper=(None)\n");
@@ -76,10 +84,10 @@ TEST_P(OlderSaver, DamagedPackageKeepsItAndSystemIni) {
         EXPECT_EQ(run.exitCode, 1);
         ASSERT_FALSE(run.boxes.empty());
         EXPECT_EQ(run.boxes.back().text, kPackageDamagedText);
-        EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), older_);
+        EXPECT_EQ(ReadBytes(Windows(SaverFileName())), older_);
         EXPECT_EQ(ReadText(Windows("system.ini")), kSystemIni);
         EXPECT_EQ(ListDirectory(windows_),
-                  (std::vector<std::string>{"Quendolin.scr", "session.ini", "system.ini", "win.ini"}));
+                  Sorted({SaverFileName(), "session.ini", "system.ini", "win.ini"}));
     }
 }
 
@@ -88,10 +96,10 @@ TEST_P(OlderSaver, WholeInstallReplacesItAndNamesItWhereTheSystemLooks) {
     WriteBytes(package_, Concat({MakePackage(Bytes(900, 'I'), payload), Trailer(payload)}));
     const InstallerRun run = Run();
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_);
-    EXPECT_EQ(ListDirectory(windows_), (std::vector<std::string>{"Quendolin.scr", "session.ini", "system.ini", "win.ini"}));
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_);
+    EXPECT_EQ(ListDirectory(windows_), Sorted({SaverFileName(), "session.ini", "system.ini", "win.ini"}));
     char shortPath[260];
-    ASSERT_GT(GetShortPathNameA((windows_ + "\\Quendolin.scr").c_str(), shortPath, sizeof shortPath), 0u);
+    ASSERT_GT(GetShortPathNameA((windows_ + "\\" + SaverFileName()).c_str(), shortPath, sizeof shortPath), 0u);
     EXPECT_EQ(Entry("boot", "system.ini"), shortPath);
     if (GetParam()) {
         EXPECT_EQ(Entry("Desktop", "win.ini"), "") << "Windows 9x reads system.ini only";
@@ -110,7 +118,7 @@ TEST_P(OlderSaver, ReadOnlyWinIniLeavesSystemIniAndTheLiveSettings) {
     EXPECT_EQ(run.exitCode, 1);
     ASSERT_FALSE(run.boxes.empty());
     EXPECT_EQ(run.boxes.back().text, kNotRegisteredText);
-    EXPECT_EQ(ReadBytes(Windows("Quendolin.scr")), saver_) << "installed, only not registered";
+    EXPECT_EQ(ReadBytes(Windows(SaverFileName())), saver_) << "installed, only not registered";
     EXPECT_EQ(ReadText(Windows("system.ini")), kSystemIni);
     EXPECT_EQ(ReadText(Windows("session.ini")), kSession);
     EXPECT_EQ(ReadText(Windows("win.ini")), winIni);
@@ -136,25 +144,33 @@ INSTANTIATE_TEST_SUITE_P(Family, OlderSaver, ::testing::Values(false, true),
 
 // The registered alias is the new file's own, however other long names sort beside it.
 TEST(RegisteredAlias, IsTheInstalledFilesOwn) {
+    const std::string alias1 = ShortAlias(SaverFileName());
+    if (alias1 == SaverFileName()) GTEST_SKIP() << SaverFileName() << " is an 8.3 name: it has no alias";
+    const auto alias = [&](char number) {
+        std::string text = alias1;
+        text[text.find("~1") + 1] = number;
+        return text;
+    };
     TempDir temp;
     const std::string windows = temp / "windows";
     std::filesystem::create_directory(windows);
-    WriteText(windows + "/Quendolinzz.scr", "an older screen saver of another name");
+    // An older file whose alias Windows dealt first: the new one's is the next.
+    WriteText(windows + "/" + ProductName() + "zz.scr", "an older screen saver of another name");
     const Bytes saver = SampleProgram(20000, 2);
     WriteBytes(temp / "setup", MakePackage(Bytes(900, 'I'), szdd::Compress(saver)));
     ASSERT_EQ(RunInstaller(temp / "setup", windows, kYesYes).exitCode, 0);
     char value[260];
     const DWORD length = GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, (windows + "/system.ini").c_str());
-    EXPECT_EQ(std::string(value, length), windows + "\\QUENDO~2.SCR");
+    EXPECT_EQ(std::string(value, length), windows + "\\" + alias('2'));
 
     // A name that sorts first arrives; a second install keeps the alias that system.ini names.
-    WriteText(windows + "/Quendolin Alt.scr", "x");
+    WriteText(windows + "/" + ProductName() + " Alt.scr", "x");
     ASSERT_EQ(RunInstaller(temp / "setup", windows, kYesYes).exitCode, 0);
     char shortPath[260];
-    ASSERT_GT(GetShortPathNameA((windows + "/Quendolin Alt.scr").c_str(), shortPath, sizeof shortPath), 0u);
-    EXPECT_EQ(std::string(shortPath), windows + "/QUENDO~3.SCR");
+    ASSERT_GT(GetShortPathNameA((windows + "/" + ProductName() + " Alt.scr").c_str(), shortPath, sizeof shortPath), 0u);
+    EXPECT_EQ(std::string(shortPath), windows + "/" + alias('3'));
     EXPECT_EQ(GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, (windows + "/system.ini").c_str()), length);
-    EXPECT_EQ(std::string(value, length), windows + "\\QUENDO~2.SCR");
+    EXPECT_EQ(std::string(value, length), windows + "\\" + alias('2'));
 }
 
 TEST(SystemIniWithByteOrderMark, KeyGoesIntoTheOneBoot) {
@@ -165,7 +181,7 @@ TEST(SystemIniWithByteOrderMark, KeyGoesIntoTheOneBoot) {
     WriteBytes(temp / "setup", MakePackage(Bytes(900, 'I'), szdd::Compress(SampleProgram(5000))));
     ASSERT_EQ(RunInstaller(temp / "setup", windows, kYesYes).exitCode, 0);
     EXPECT_EQ(ReadText(windows + "/system.ini"), "\xEF\xBB\xBF[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=" + windows +
-                                                     "\\QUENDO~1.SCR\r\n[drivers]\r\nwave=mmdrv.dll\r\n");
+                                                     "\\" + ShortAlias(SaverFileName()) + "\r\n[drivers]\r\nwave=mmdrv.dll\r\n");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "installer/flow.h"
+#include "platform/winapi.h"
 
 namespace testing_support {
 

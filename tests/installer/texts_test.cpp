@@ -5,8 +5,11 @@
 #include <string>
 
 #include "installer/texts.h"
+#include "tests/support/product.h"
 
 namespace {
+
+using testing_support::ProductName;
 
 std::size_t CountLines(const std::string& text) {
     std::size_t lines = 1;
@@ -16,16 +19,19 @@ std::size_t CountLines(const std::string& text) {
 
 TEST(ProductTexts, AreFormattedFromTheProductName) {
     BuildTexts();
-    EXPECT_STREQ(g_captionText, "Quendolin Bildschirmschoner");
-    EXPECT_STREQ(g_packedName, "Quendolin.SC_");
-    EXPECT_STREQ(g_saverName, "Quendolin.scr");
-    EXPECT_STREQ(g_installQuestion, "Soll der Quendolin Bildschirmschoner installiert werden?");
-    EXPECT_STREQ(g_registerQuestion, "Den Quendolin Bildschirmschoner als aktiven Bildschirmschoner anmelden?");
+    const std::string name = ProductName();
+    EXPECT_EQ(g_captionText, name + " Bildschirmschoner");
+    EXPECT_EQ(g_packedName, name + ".SC_");
+    EXPECT_EQ(g_saverName, name + ".scr");
+    EXPECT_EQ(g_installQuestion, "Soll der " + name + " Bildschirmschoner installiert werden?");
+    EXPECT_EQ(g_registerQuestion, "Den " + name + " Bildschirmschoner als aktiven Bildschirmschoner anmelden?");
 
     const std::string welcome = g_welcomeText;
-    EXPECT_EQ(welcome.size(), 409u - 4 + 2 * 9) << "a 409-byte format with the name twice";
+    EXPECT_EQ(welcome.size(), 409u - 4 + 2 * name.size()) << "a 409-byte format with the name twice";
     EXPECT_EQ(CountLines(welcome), 14u);
-    EXPECT_EQ(welcome.find("Herzlich Willkommen beim\nQuendolin Bildschirmschoner!\n\nDer Quendolin Bildschirmschoner darf\n"), 0u);
+    EXPECT_EQ(welcome.find("Herzlich Willkommen beim\n" + name + " Bildschirmschoner!\n\nDer " + name +
+                           " Bildschirmschoner darf\n"),
+              0u);
     EXPECT_NE(welcome.find("\nF\xFCr Programmfehler und daraus entstehende\nFolgen wird keine Haftung \xFC" "bernommen.\n\n"),
               std::string::npos) << "code page 1252, LF only";
     EXPECT_EQ(welcome.find('\r'), std::string::npos);

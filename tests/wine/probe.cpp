@@ -1,6 +1,7 @@
 // wine_probe: asks the Windows side (Wine, in the test's session) what the installer's checks
 // need to know, and prints the answer on standard output in UTF-8.
 //
+//   wine_probe bits                 "32-bit under WOW64", or what else the probe runs as
 //   wine_probe short-path PATH      GetShortPathNameA of PATH
 //   wine_probe saver-active         SPI_GETSCREENSAVEACTIVE: 1 or 0
 //   wine_probe saver-active-off     switches the screen saver off for this session
@@ -33,6 +34,14 @@ std::string WindowTextUtf8(HWND window) {
     char narrow[8192];
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, length, narrow, sizeof narrow, nullptr, nullptr);
     return std::string(narrow, bytes > 0 ? static_cast<size_t>(bytes) : 0);
+}
+
+// The suite runs 32-bit programs in a 64-bit prefix: the probe, built like the installer, says so.
+int PrintBits() {
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64)) return Fail("IsWow64Process failed");
+    std::printf("%d-bit%s\n", static_cast<int>(sizeof(void*) * 8), wow64 ? " under WOW64" : "");
+    return 0;
 }
 
 int PrintShortPath(const char* longPath) {
@@ -176,13 +185,14 @@ int RunPreview(const char* saver) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "bits" && argc == 2) return PrintBits();
     if (command == "short-path" && argc == 3) return PrintShortPath(argv[2]);
     if (command == "saver-active" && argc == 2) return PrintSaverActive();
     if (command == "saver-active-off" && argc == 2) return SwitchSaverOff();
     if (command == "lz-expand" && argc == 4) return ExpandWithLz32(argv[2], argv[3]);
     if (command == "message-box" && argc == 3) return DescribeMessageBox(argv[2]);
     if (command == "preview" && argc == 3) return RunPreview(argv[2]);
-    std::fprintf(stderr, "usage: wine_probe short-path PATH | saver-active | saver-active-off | "
+    std::fprintf(stderr, "usage: wine_probe bits | short-path PATH | saver-active | saver-active-off | "
                          "lz-expand SOURCE TARGET | message-box CAPTION | preview SAVER\n");
     return 2;
 }

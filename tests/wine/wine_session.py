@@ -1,5 +1,9 @@
 #!/usr/bin/env python3
-"""End-to-end runs of the Windows build under wine64, on a virtual X display.
+"""End-to-end runs of the shipped 32-bit Windows programs under Wine, on a virtual X display.
+
+wine64 keeps a 64-bit prefix and hands each PE32 program (the package, the screen saver, the probe)
+to Wine's 32-bit loader. Without that loader (Debian's wine32:i386) or without a kernel that starts
+i386 programs, `start` fails and says which is missing: the suite never passes on 64-bit stand-ins.
 
 One session (Xvfb, a fresh WINEPREFIX in the build tree, a persistent wineserver) serves every
 test of a ctest run: `start` sets it up, `stop` takes it down, and each other command is one test:
@@ -142,8 +146,28 @@ def start_xvfb(directory):
     return xvfb.pid, f":{number}"
 
 
+def check_wine32_loader(loader):
+    """Fails unless Wine's 32-bit loader starts here: the package, the screen saver and the probe are
+    all i386 programs."""
+    if not os.path.exists(loader):
+        raise Failure(f"{loader} is missing: install Debian's wine32:i386 (scripts/setup.sh does), "
+                      "the suite runs the 32-bit package")
+    try:
+        result = subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                timeout=60)
+        reason = f"exited {result.returncode}: {result.stderr.strip() or result.stdout.strip()}"
+        started = result.returncode == 0
+    except OSError as error:
+        reason, started = str(error), False
+    if not started:
+        raise Failure(f"{loader} --version {reason}: this machine cannot run Wine's 32-bit loader; it needs "
+                      "Debian's wine32:i386 and a kernel that starts i386 programs (IA32 emulation)")
+    return result.stdout.strip()
+
+
 def command_start(args):
     directory = args.session
+    version = check_wine32_loader(args.wine32_loader)
     if os.path.exists(os.path.join(directory, "session.json")):
         stop_session(directory)
     shutil.rmtree(directory, ignore_errors=True)
@@ -168,6 +192,8 @@ def command_start(args):
     # Wine draws the boxes' captions itself, since no window manager runs on the display.
     session.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f")
     # The caption's close button is a Marlett glyph; this Wine does not find the font by itself.
+    bits = session.probe("bits")
+    check(bits == "32-bit under WOW64", f"the probe runs as {bits!r}, expected a 32-bit program under WOW64")
     marlett = "/usr/share/wine/fonts/marlett.ttf"
     if os.path.exists(marlett):
         shutil.copy(marlett, os.path.join(session.windows, "Fonts", "marlett.ttf"))
@@ -175,7 +201,8 @@ def command_start(args):
         pristine = original.read()
     with open(os.path.join(directory, "system.ini.pristine"), "wb") as out:
         out.write(pristine)
-    log(f"session on display {display}, prefix {prefix}, ready after {time.monotonic() - began:.1f} s")
+    log(f"session on display {display}, prefix {prefix}, {version}, probe {bits}, "
+        f"ready after {time.monotonic() - began:.1f} s")
 
 
 def stop_session(directory):
@@ -635,7 +662,8 @@ def main():
     parser.add_argument("--session", required=True, help="directory of the session (in the build tree)")
     commands = parser.add_subparsers(dest="command", required=True)
     start = commands.add_parser("start")
-    start.add_argument("--wine", required=True)
+    start.add_argument("--wine", required=True, help="wine64, which keeps the prefix")
+    start.add_argument("--wine32-loader", required=True, help="Wine's loader of 32-bit programs")
     start.add_argument("--wineserver", required=True)
     start.add_argument("--probe", required=True)
     commands.add_parser("stop")
