@@ -108,10 +108,12 @@ std::string Join(const std::vector<Line>& lines, std::size_t from, std::size_t t
 
 namespace hosted {
 
-std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value) {
-    const std::string_view text = WithoutByteOrderMark(content);
-    if (text.size() != content.size())
-        return std::string(kByteOrderMark) + EditProfile(text, section, key, value);
+bool HoldsLineBreak(const char* text) { return text != nullptr && std::strpbrk(text, "\r\n") != nullptr; }
+
+namespace {
+
+// The edit of a profile's lines, a byte order mark already set apart.
+std::string EditLines(std::string_view content, const char* section, const char* key, const char* value) {
     const std::vector<Line> lines = SplitLines(content);
     const std::string ending(FileEnding(lines));
     const std::string_view sectionName = Trim(section);
@@ -139,7 +141,14 @@ std::string EditProfile(std::string_view content, const char* section, const cha
     for (std::size_t i = header + 1; i < end; ++i) {
         const auto name = KeyName(lines[i].text);
         if (!name || !SameName(*name, keyName)) continue;
-        if (value == nullptr) return Join(lines, 0, i) + Join(lines, i + 1, lines.size());
+        if (value == nullptr) {
+            // A line before that ends in a lone CR would take an LF that follows for its own:
+            // blank LF lines right after the removed key go with it.
+            std::size_t next = i + 1;
+            if (i > 0 && lines[i - 1].ending == "\r")
+                while (next < lines.size() && lines[next].text.empty() && lines[next].ending == "\n") ++next;
+            return Join(lines, 0, i) + Join(lines, next, lines.size());
+        }
         // The key keeps its spelling in the file, as on Windows; the line written always ends.
         const std::string_view lineEnding = lines[i].ending.empty() ? std::string_view(ending) : lines[i].ending;
         return Join(lines, 0, i) + Entry(*name, valueText) + std::string(lineEnding) + Join(lines, i + 1, lines.size());
@@ -148,8 +157,18 @@ std::string EditProfile(std::string_view content, const char* section, const cha
     std::size_t last = end;
     while (last > header + 1 && Trim(lines[last - 1].text).empty()) --last;
     std::string out = Join(lines, 0, last);
-    if (last > 0 && lines[last - 1].ending.empty()) out += ending;
-    return out + entry + ending + Join(lines, last, lines.size());
+    if (lines[last - 1].ending.empty()) out += ending;
+    // The new line ends as the one before it does: a lone CR then never meets an LF after it.
+    const std::string_view entryEnding = lines[last - 1].ending.empty() ? std::string_view(ending) : lines[last - 1].ending;
+    return out + entry + std::string(entryEnding) + Join(lines, last, lines.size());
+}
+
+}  // namespace
+
+std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value) {
+    if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) return std::string(content);
+    const std::string_view text = WithoutByteOrderMark(content);
+    return std::string(content.substr(0, content.size() - text.size())) + EditLines(text, section, key, value);
 }
 
 std::optional<std::string> ReadProfileValue(std::string_view content, std::string_view section,
@@ -237,6 +256,8 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
     if (section == nullptr || fileName == nullptr) return FALSE;
+    // A line break would split the one line written into several that mean something else.
+    if (hosted::HoldsLineBreak(section) || hosted::HoldsLineBreak(key) || hosted::HoldsLineBreak(value)) return FALSE;
     const std::string path = hosted::ProfilePath(fileName);
     const std::optional<std::string> content = hosted::ReadWholeFile(path);
     if (!content) return FALSE;

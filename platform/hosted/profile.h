@@ -17,6 +17,10 @@ namespace hosted {
 // other line stays byte for byte.
 std::string EditProfile(std::string_view content, const char* section, const char* key, const char* value);
 
+// Whether a name or value holds a CR or LF, which no line of a profile can: EditProfile then
+// changes nothing and WritePrivateProfileStringA refuses.
+bool HoldsLineBreak(const char* text);
+
 // The value of key in [section], or nothing.
 std::optional<std::string> ReadProfileValue(std::string_view content, std::string_view section,
                                             std::string_view key);

@@ -164,7 +164,8 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR buffer, DWORD size);
 // missing key is added at the end of its section, a missing section at the end of the file; every
 // other line stays byte for byte. A null value deletes the key, a null key the whole section. The
 // file is replaced at once (written beside it, then renamed), never left half-written. Returns
-// FALSE on failure, with the file as it was.
+// FALSE on failure, with the file as it was; a section, key or value holding a CR or LF is refused
+// so (hosted), as it would split its line.
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 
 // Reads a profile file; a bare file name lives in the Windows directory. With section and key: the

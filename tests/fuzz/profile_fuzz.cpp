@@ -125,9 +125,11 @@ void CheckFileWrite(const std::string& content, const char* section, const char*
     static const std::string path = directory + "/test.ini";
     std::filesystem::create_directories(directory);
     fuzz_support::WriteFile(path, reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
-    Require(WritePrivateProfileStringA(section, key, value, path.c_str()) == TRUE, "the profile file is written");
+    const bool refused = hosted::HoldsLineBreak(section) || hosted::HoldsLineBreak(key) || hosted::HoldsLineBreak(value);
+    Require((WritePrivateProfileStringA(section, key, value, path.c_str()) == TRUE) == !refused,
+            "the profile file is written, unless a name or the value holds a line break");
     const std::optional<std::string> written = hosted::ReadWholeFile(path);
-    Require(written && *written == edited, "the file holds what EditProfile gives");
+    Require(written && *written == (refused ? content : edited), "the file holds what EditProfile gives");
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory)) ++entries;
     Require(entries == 1, "no temporary file is left beside the profile");

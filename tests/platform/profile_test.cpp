@@ -54,6 +54,11 @@ TEST(ProfileEdit, Cases) {
          "\xEF\xBB\xBFk=0\n[boot]\nk=1\n[x]\n", "boot", nullptr, nullptr, "\xEF\xBB\xBFk=0\n[x]\n"},
         {"lone CR line ends: lines like any others, a new key taking the file's CR", "[boot]\rk=1\r[x]\r", "boot", "j", "2",
          "[boot]\rk=1\rj=2\r[x]\r"},
+        {"only the first of two byte order marks is one", "\xEF\xBB\xBF\xEF\xBB\xBF[boot]\n", "boot", "k", "v",
+         "\xEF\xBB\xBF\xEF\xBB\xBF[boot]\n[boot]\nk=v\n"},
+        {"a key removed after a lone CR: blank LF lines after it go too, or the CR would take their LF",
+         "[boot]\rj=1\rk=2\n\n\nx=3\n", "boot", "k", nullptr, "[boot]\rj=1\rx=3\n"},
+        {"a name or value with a line break changes nothing", "[boot]\rk=1\r", "boot", "\nk", "v", "[boot]\rk=1\r"},
         {"NUL bytes in other lines kept", "[a]\nx=\0\1\n[boot]\n"s, "boot", "k", "v", "[a]\nx=\0\1\n[boot]\nk=v\n"s},
     };
     for (const EditCase& c : cases) {
@@ -78,6 +83,7 @@ TEST_F(ProfileFile, BareNameLivesInTheWindowsDirectoryAndIsReplacedWhole) {
     EXPECT_EQ(status.st_mode & 0777, 0640u) << "the replacement keeps the file's permissions";
     EXPECT_EQ(ListDirectory(temp_.path()), std::vector<std::string>{"system.ini"}) << "no temporary file left";
 
+    EXPECT_FALSE(WritePrivateProfileStringA("boot", "k", "a\r\nb=c", "system.ini")) << "it would split its line";
     ASSERT_TRUE(WritePrivateProfileStringA("boot", "x", "1", (temp_ / "sub\\other.ini").c_str()) == FALSE);
     std::filesystem::create_directory(temp_ / "sub");
     ASSERT_TRUE(WritePrivateProfileStringA("boot", "x", "1", (temp_ / "sub\\other.ini").c_str()));
