@@ -27,7 +27,7 @@ StepResult CopyPayload(const char* ownPath) {
     const HFILE package = _lopen(ownPath, OF_READ);
     if (package == HFILE_ERROR) return kPackageDamaged;
     StepResult result = kPackageDamaged;
-    if (_llseek(package, kMarkerSearchStart, 0) == kMarkerSearchStart && FindMarker(package) >= 0)
+    if (_llseek(package, kMarkerSearchStart, FILE_BEGIN) == kMarkerSearchStart && FindMarker(package) >= 0)
         result = ExtractPayload(package, packedPath);
     _lclose(package);
     return result;

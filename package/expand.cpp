@@ -51,6 +51,9 @@ StepResult ExpandPayload(const ExpansionPaths& paths) {
     OFSTRUCT sourceRecord;
     OFSTRUCT expandingRecord;
     const INT source = LZOpenFileA(paths.source, &sourceRecord, OF_READ);
+    // The packed file is the installer's own, written and its header read back just now: the
+    // package has proved sound this far, so when the file cannot be opened now, what failed is the
+    // Windows directory (the file taken away or locked there by another program).
     if (source < 0) {
         RemoveFile(paths.source);
         return kDirectoryUnwritable;

@@ -22,12 +22,12 @@ bool FileCrc(const char* path, DWORD* crc) {
 // The package stands at the second marker. When a trailer follows the marker, the packed file
 // must have the length and CRC-32 it states; without one there is nothing to check against.
 StepResult CheckAgainstTrailer(HFILE package, LONG payloadLength, const char* packedPath) {
-    const LONG secondMarker = _llseek(package, 0, 1);
+    const LONG secondMarker = _llseek(package, 0, FILE_CURRENT);
     BYTE trailer[kTrailerSize];
-    if (secondMarker == HFILE_ERROR || _llseek(package, secondMarker + kMarkerSize, 0) == HFILE_ERROR)
+    if (secondMarker == HFILE_ERROR || _llseek(package, secondMarker + kMarkerSize, FILE_BEGIN) == HFILE_ERROR)
         return kPackageDamaged;
     const UINT delivered = _lread(package, trailer, kTrailerSize);
-    if (delivered == static_cast<UINT>(HFILE_ERROR) || _llseek(package, secondMarker, 0) != secondMarker)
+    if (delivered == static_cast<UINT>(HFILE_ERROR) || _llseek(package, secondMarker, FILE_BEGIN) != secondMarker)
         return kPackageDamaged;
     if (delivered < static_cast<UINT>(kTrailerSize)) return kStepDone;
     for (int i = 0; i < 8; ++i)
@@ -46,10 +46,10 @@ void RemoveFile(const char* path) {
 }
 
 StepResult ExtractPayload(HFILE package, const char* packedPath) {
-    const LONG payloadStart = _llseek(package, 0, 1);
+    const LONG payloadStart = _llseek(package, 0, FILE_CURRENT);
     const LONG payloadLength = FindMarker(package);
     if (payloadStart == HFILE_ERROR || payloadLength < 0) return kPackageDamaged;
-    if (_llseek(package, payloadStart, 0) != payloadStart) return kPackageDamaged;
+    if (_llseek(package, payloadStart, FILE_BEGIN) != payloadStart) return kPackageDamaged;
 
     const HFILE target = _lcreat(packedPath, 0);
     if (target == HFILE_ERROR) return kDirectoryUnwritable;

@@ -13,7 +13,7 @@ UINT ReadBlock(HFILE file, BYTE* block) {
 
 LONG FindMarker(HFILE package) {
     BYTE block[kScanBlockSize];
-    const LONG start = _llseek(package, 0, 1);
+    const LONG start = _llseek(package, 0, FILE_CURRENT);
     if (start == HFILE_ERROR) return -1;
     LONG blockBase = start;
     UINT delivered = ReadBlock(package, block);
@@ -22,10 +22,10 @@ LONG FindMarker(HFILE package) {
     int matched = 0;
     for (;;) {
         if (matched == kMarkerMatched) {
-            // The byte at index is the marker's last; it is taken without being compared, and may
-            // even lie past the end of the file.
+            // The byte at index is the marker's last; it is taken without being compared (see
+            // kMarkerMatched for why), and may even lie past the end of the file.
             const LONG past = blockBase + static_cast<LONG>(index) + 1;
-            if (_llseek(package, past, 0) != past) return -1;
+            if (_llseek(package, past, FILE_BEGIN) != past) return -1;
             return past - start - kMarkerSize;
         }
         if (index == delivered) {

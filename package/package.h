@@ -24,9 +24,17 @@
 
 #include "platform/winapi.h"
 
+// The scan for the first marker starts here, past the program image: the image is code and data
+// that may hold any bytes, a marker run among them, and the installer cannot know its own image's
+// length without parsing it. So the layout fixes the offset instead: every package puts its first
+// marker here or later (mkpackage pads a shorter image).
 constexpr LONG kMarkerSearchStart = 40001;
 constexpr int kMarkerSize = 256;
-constexpr int kMarkerMatched = 255;  // bytes compared: the 256th is taken without a look
+// Bytes compared. The format's scan keeps its match count in one byte, which stops at 255, so it
+// takes the 256th byte without a look: a run 0x00 to 0xFE is a marker whatever follows. Packages
+// are made to that rule (mkpackage keeps such runs out of the payload and checks its output with
+// this scan); comparing the 256th as well would read some files otherwise than the format does.
+constexpr int kMarkerMatched = 255;
 constexpr int kScanBlockSize = 4096;
 constexpr int kCopyBlockSize = 8192;
 

@@ -118,7 +118,7 @@ Scan ScanAsTheInstaller(const std::string& path, const std::string& name) {
     const HFILE file = _lopen(path.c_str(), OF_READ);
     if (file == HFILE_ERROR) throw Failure(name, "cannot reopen the package to scan it");
     Scan scan;
-    if (_llseek(file, kMarkerSearchStart, 0) == kMarkerSearchStart) {
+    if (_llseek(file, kMarkerSearchStart, FILE_BEGIN) == kMarkerSearchStart) {
         scan.toFirst = FindMarker(file);
         if (scan.toFirst >= 0) scan.toSecond = FindMarker(file);
     }

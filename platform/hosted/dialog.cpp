@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/hosted/hosted_control.h"
+#include "platform/hosted/internals.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "platform/hosted/file_io.h"
 #include "platform/hosted/hosted_control.h"
 #include "platform/hosted/shortname.h"
+#include "platform/hosted/internals.h"
 
 namespace {
 
@@ -185,8 +186,8 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
 }
 
 LONG _llseek(HFILE file, LONG offset, int origin) {
-    static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (origin < 0 || origin > 2 || hosted::ShouldFail(hosted::Operation::llseek)) return HFILE_ERROR;
+    static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};  // FILE_BEGIN, FILE_CURRENT, FILE_END
+    if (origin < FILE_BEGIN || origin > FILE_END || hosted::ShouldFail(hosted::Operation::llseek)) return HFILE_ERROR;
     const off_t position = lseek(file, offset, kWhence[origin]);
     return position < 0 || position > INT32_MAX ? HFILE_ERROR : static_cast<LONG>(position);
 }

@@ -1,5 +1,6 @@
-// What the hosted stand-in offers beyond the Windows operations: its start-up and its tests set
-// where boxes are shown and answered, and read back what was shown.
+// The hooks that tests have into the hosted stand-in, beyond the Windows operations: they set which
+// file the program is and where boxes are shown and answered, and read back what was shown. The
+// stand-in's own shared helpers are in internals.h.
 #pragma once
 
 #include <cstdio>
@@ -19,7 +20,6 @@ void ReportWindows9x(bool windows9x);
 
 // Where message boxes are printed and their answers read; null: standard output and input.
 void SetConsole(std::FILE* in, std::FILE* out);
-std::FILE* ConsoleOut();
 
 // One message box as it was shown and answered.
 struct ShownBox {
@@ -35,14 +35,5 @@ void ClearTranscript();
 // The cursor shown now; at start the arrow.
 HCURSOR CurrentCursor();
 void ResetCursor();
-
-// A Windows path as POSIX takes it: '\' becomes '/'.
-std::string PosixPath(const char* path);
-
-// The Windows directory as GetWindowsDirectoryA gives it.
-std::string WindowsDirectory();
-
-// Code page 1252 text as UTF-8.
-std::string Utf8FromCp1252(const std::string& text);
 
 }  // namespace hosted

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "platform/hosted/file_io.h"
-#include "platform/hosted/hosted_control.h"
+#include "platform/hosted/winapi_hosted.h"
 #include "szdd/szdd.h"
 
 namespace {
@@ -40,21 +40,21 @@ void DetectCompression(LzFile* lz) {
     std::uint8_t header[szdd::kHeaderSize];
     const long got = hosted::ReadFully(lz->file, header, sizeof header, hosted::Operation::expandRead);
     lz->compressed = got == static_cast<long>(sizeof header) && szdd::ParseHeader(header, &lz->header);
-    if (!lz->compressed) _llseek(lz->file, 0, 0);
+    if (!lz->compressed) _llseek(lz->file, 0, FILE_BEGIN);
 }
 
-
-struct CopyTarget {
+// The two files of one LZCopy, as the context of the expander's stream.
+struct CopyFiles {
     HFILE source;
     HFILE target;
 };
 
 long ReadSource(void* context, std::uint8_t* buffer, std::size_t size) {
-    return hosted::ReadFully(static_cast<CopyTarget*>(context)->source, buffer, size, hosted::Operation::expandRead);
+    return hosted::ReadFully(static_cast<CopyFiles*>(context)->source, buffer, size, hosted::Operation::expandRead);
 }
 
 bool WriteTarget(void* context, const std::uint8_t* data, std::size_t size) {
-    const HFILE target = static_cast<CopyTarget*>(context)->target;
+    const HFILE target = static_cast<CopyFiles*>(context)->target;
     return hosted::WriteFully(target, data, size, hosted::Operation::expandWrite) == static_cast<long>(size);
 }
 
@@ -104,7 +104,7 @@ LONG LZCopy(INT source, INT target) {
     if (out == HFILE_ERROR) return LZERROR_BADOUTHANDLE;
     const LzFile* lz = Find(source);
     if (lz == nullptr || !lz->compressed) return CopyPlain(in, out);
-    CopyTarget files{in, out};
+    CopyFiles files{in, out};
     const szdd::Result result = szdd::ExpandData(lz->header, szdd::Stream{&files, ReadSource, WriteTarget});
     if (result.status != szdd::Status::ok) return ErrorFor(result.status);
     return result.written > INT32_MAX ? LZERROR_BADVALUE : static_cast<LONG>(result.written);

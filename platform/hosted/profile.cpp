@@ -13,8 +13,9 @@
 #include <vector>
 
 #include "platform/hosted/file_io.h"
-#include "platform/hosted/hosted_control.h"
+#include "platform/hosted/internals.h"
 #include "platform/hosted/shortname.h"
+#include "platform/hosted/winapi_hosted.h"
 
 namespace {
 

@@ -14,11 +14,13 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "platform/hosted/faults.h"
-#include "platform/hosted/hosted_control.h"
+#include "platform/hosted/internals.h"
 #include "platform/hosted/shortname.h"
+#include "platform/hosted/winapi_hosted.h"
 
 namespace {
 

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "platform/hosted/faults.h"
-#include "platform/hosted/hosted_control.h"
+#include "platform/hosted/internals.h"
+#include "platform/hosted/winapi_hosted.h"
 #include "platform/hosted/profile.h"
 
 namespace {

@@ -41,6 +41,9 @@ typedef struct HCURSOR_* HCURSOR;
 #define OF_CREATE 0x1000
 #define OFS_MAXPATHNAME 128
 #define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define FILE_BEGIN 0    // origins of _llseek
+#define FILE_CURRENT 1
+#define FILE_END 2
 
 // Error codes of GetLastError.
 #define ERROR_FILE_NOT_FOUND 2
@@ -123,7 +126,8 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count);
 // full), or HFILE_ERROR (as UINT) on failure.
 UINT _lwrite(HFILE file, LPCSTR buffer, UINT count);
 
-// Moves the position: origin 0 from the start, 1 from the current position, 2 from the end. Returns
+// Moves the position: from the start (FILE_BEGIN), the current position (FILE_CURRENT) or the end
+// (FILE_END). Returns
 // the new absolute position, or HFILE_ERROR on failure. A position past the end is allowed.
 LONG _llseek(HFILE file, LONG offset, int origin);
 

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "platform/hosted/hosted_control.h"
 #include "platform/hosted/profile.h"
+#include "platform/winapi.h"
 #include "tests/support/product.h"
 #include "tests/support/test_files.h"
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "installer/texts.h"
-#include "platform/hosted/hosted_control.h"
 #include "szdd/szdd.h"
 #include "tests/installer/run_installer.h"
 #include "tests/support/product.h"

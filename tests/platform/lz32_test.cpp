@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "platform/hosted/hosted_control.h"
+#include "platform/winapi.h"
 #include "tests/support/test_files.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "platform/hosted/hosted_control.h"
+#include "platform/winapi.h"
 #include "tests/support/test_files.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "szdd/szdd.h"
+#include "tests/support/memory_stream.h"
 #include "tests/szdd/corpus.h"
 #include "tests/szdd/marker_run_input.h"
 
@@ -207,30 +208,14 @@ TEST(SzddExpand, ReadsInAnyPieceSizeAlike) {
         const Bytes file = szdd::Compress(entry.bytes);
         for (std::size_t piece : {1u, 7u, 17u, 65536u}) {
             SCOPED_TRACE(entry.name + ", reads of " + std::to_string(piece));
-            struct Io {
-                std::span<const std::uint8_t> in;
-                std::size_t piece;
-                Bytes out;
-            } io{std::span(file).subspan(szdd::kHeaderSize), piece, {}};
-            const szdd::Stream stream{&io,
-                                      [](void* c, std::uint8_t* buffer, std::size_t size) -> long {
-                                          auto* s = static_cast<Io*>(c);
-                                          const std::size_t n = std::min({size, s->piece, s->in.size()});
-                                          std::memcpy(buffer, s->in.data(), n);
-                                          s->in = s->in.subspan(n);
-                                          return static_cast<long>(n);
-                                      },
-                                      [](void* c, const std::uint8_t* data, std::size_t size) {
-                                          auto* s = static_cast<Io*>(c);
-                                          s->out.insert(s->out.end(), data, data + size);
-                                          return true;
-                                      }};
+            testing_support::MemoryStream io(std::span<const std::uint8_t>(file).subspan(szdd::kHeaderSize));
+            io.InPiecesOf(piece);
             szdd::Header header;
             ASSERT_TRUE(szdd::ParseHeader(file, &header));
-            const szdd::Result result = szdd::ExpandData(header, stream);
+            const szdd::Result result = szdd::ExpandData(header, io.Stream());
             EXPECT_EQ(result.status, szdd::Status::ok);
             EXPECT_EQ(result.written, entry.bytes.size());
-            EXPECT_EQ(io.out, entry.bytes);
+            EXPECT_EQ(io.Output(), entry.bytes);
         }
     }
 }
@@ -304,24 +289,13 @@ TEST(SzddExpand, FailedReadsAndWritesAreReportedAsSuch) {
     const Bytes& whole = SampleFile();
     szdd::Header header;
     ASSERT_TRUE(szdd::ParseHeader(whole, &header));
-    struct Io {
-        std::span<const std::uint8_t> in;
-        bool failReads;
-        bool failWrites;
-    };
-    const auto read = [](void* c, std::uint8_t* buffer, std::size_t size) -> long {
-        auto* io = static_cast<Io*>(c);
-        if (io->failReads && io->in.size() < 1000) return -1;  // fails late, after some output
-        const std::size_t n = std::min<std::size_t>({size, 512, io->in.size()});
-        std::memcpy(buffer, io->in.data(), n);
-        io->in = io->in.subspan(n);
-        return static_cast<long>(n);
-    };
-    const auto write = [](void* c, const std::uint8_t*, std::size_t) { return !static_cast<Io*>(c)->failWrites; };
-    Io failingRead{std::span(whole).subspan(szdd::kHeaderSize), true, false};
-    EXPECT_EQ(szdd::ExpandData(header, szdd::Stream{&failingRead, read, write}).status, szdd::Status::readFailed);
-    Io failingWrite{std::span(whole).subspan(szdd::kHeaderSize), false, true};
-    const szdd::Result result = szdd::ExpandData(header, szdd::Stream{&failingWrite, read, write});
+    const std::span<const std::uint8_t> data = std::span(whole).subspan(szdd::kHeaderSize);
+    testing_support::MemoryStream failingRead(data);
+    failingRead.InPiecesOf(512).FailReadsWithLessThan(1000);  // fails late, after some output
+    EXPECT_EQ(szdd::ExpandData(header, failingRead.Stream()).status, szdd::Status::readFailed);
+    testing_support::MemoryStream failingWrite(data);
+    failingWrite.InPiecesOf(512).FailWrites();
+    const szdd::Result result = szdd::ExpandData(header, failingWrite.Stream());
     EXPECT_EQ(result.status, szdd::Status::writeFailed);
     EXPECT_EQ(result.written, 0u);
 }

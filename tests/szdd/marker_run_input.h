@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "szdd/szdd.h"
+#include "tests/support/memory_stream.h"
 
 namespace szdd_corpus {
 
@@ -75,25 +76,9 @@ inline Bytes InputWhoseOptimumHoldsARun() {
     std::optional<Bytes> stream;
     for (std::size_t literals = szdd::kWindowSize; !stream; literals += 8) stream = StreamSpellingTheRun(unmatchable, literals);
     // Expand with a length no stream reaches, to learn the input's size.
-    struct Sink {
-        std::span<const std::uint8_t> in;
-        Bytes out;
-    } sink{*stream, {}};
-    const szdd::Stream io{&sink,
-                          [](void* c, std::uint8_t* buffer, std::size_t size) -> long {
-                              auto* s = static_cast<Sink*>(c);
-                              const std::size_t n = std::min(size, s->in.size());
-                              std::memcpy(buffer, s->in.data(), n);
-                              s->in = s->in.subspan(n);
-                              return static_cast<long>(n);
-                          },
-                          [](void* c, const std::uint8_t* data, std::size_t size) {
-                              auto* s = static_cast<Sink*>(c);
-                              s->out.insert(s->out.end(), data, data + size);
-                              return true;
-                          }};
-    szdd::ExpandData(szdd::Header{szdd::kModeA, 0, 0xFFFFFFFFu}, io);
-    return sink.out;
+    testing_support::MemoryStream io(*stream);
+    szdd::ExpandData(szdd::Header{szdd::kModeA, 0, 0xFFFFFFFFu}, io.Stream());
+    return io.Output();
 }
 
 }  // namespace szdd_corpus
