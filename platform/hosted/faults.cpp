@@ -7,7 +7,7 @@ const char* OperationName(Operation operation) {
     static const char* const kNames[] = {"_lopen",       "_lcreat",       "_lread",        "_lwrite",
                                          "_llseek",      "expand read",   "expand write",  "profile write",
                                          "profile rename", "GetShortPathNameA", "SystemParametersInfoA",
-                                         "MoveFileExA"};
+                                         "MoveFile(Ex)A"};
     return operation < Operation::count ? kNames[static_cast<int>(operation)] : "?";
 }
 
