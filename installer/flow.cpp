@@ -35,15 +35,27 @@ StepResult CopyPayload(const char* ownPath) {
 
 // Expands the packed file into the screen-saver file beside it.
 StepResult ExpandPackedFile() {
-    char* targetPath = WindowsPath(g_saverName, kFirstPath);
-    char* sourcePath = WindowsPath(g_packedName, kSecondPath);
-    if (targetPath == nullptr || sourcePath == nullptr) return kDirectoryUnwritable;
-    return ExpandPayload(sourcePath, targetPath);
+    const ExpansionPaths paths = {WindowsPath(g_packedName, kSecondPath), WindowsPath(g_expandingName, kThirdPath),
+                                  WindowsPath(g_saverName, kFirstPath), WindowsPath(g_setAsideName, kFourthPath)};
+    if (paths.source == nullptr || paths.expanding == nullptr || paths.target == nullptr || paths.setAside == nullptr)
+        return kDirectoryUnwritable;
+    return ExpandPayload(paths);
+}
+
+// OpenFile and LZOpenFileA take at most 127 characters of path (their record holds no more); a
+// Windows directory too long for that is refused before anything is written.
+bool FileNamesFitTheRecord() {
+    const char* const names[] = {g_packedName, g_expandingName, g_saverName, g_setAsideName};
+    for (const char* name : names) {
+        const char* path = WindowsPath(name, kFirstPath);
+        if (path == nullptr || TextLength(path) >= OFS_MAXPATHNAME) return false;
+    }
+    return true;
 }
 
 StepResult InstallFiles(const char* ownPath) {
     const HCURSOR savedCursor = ShowWaitCursor();
-    StepResult result = CopyPayload(ownPath);
+    StepResult result = FileNamesFitTheRecord() ? CopyPayload(ownPath) : kDirectoryUnwritable;
     if (result == kStepDone) result = ExpandPackedFile();
     SetCursor(savedCursor);
     return result;
@@ -66,8 +78,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!AskYes(g_installQuestion)) return kExitDone;
 
     // A path cut to the buffer would name another file.
-    if (ownPathLength == 0 || ownPathLength >= static_cast<DWORD>(kPathCapacity))
-        return ShowFailure(kPackageDamagedText);
+    if (ownPathLength >= static_cast<DWORD>(kPathCapacity)) return ShowFailure(kPackagePathTooLongText);
+    if (ownPathLength == 0) return ShowFailure(kPackageDamagedText);
     switch (InstallFiles(ownPath)) {
         case kStepDone: break;
         case kPackageDamaged: return ShowFailure(kPackageDamagedText);

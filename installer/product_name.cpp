@@ -34,6 +34,8 @@ static_assert(Fits(kRegisterFormat, kQuestionCapacity),
               "the product name is too long for the registration question");
 static_assert(Fits(kPackedFormat, kFileNameCapacity), "the product name is too long for the packed name");
 static_assert(Fits(kSaverFormat, kFileNameCapacity), "the product name is too long for the screen-saver name");
+static_assert(Fits(kExpandingFormat, kFileNameCapacity) && Fits(kSetAsideFormat, kFileNameCapacity),
+              "the product name is too long for the expansion's file names");
 
 }  // namespace
 

@@ -6,6 +6,11 @@ inline constexpr char kInstallFormat[] = "Soll der %s Bildschirmschoner installi
 inline constexpr char kRegisterFormat[] = "Den %s Bildschirmschoner als aktiven Bildschirmschoner anmelden?";
 inline constexpr char kPackedFormat[] = "%s.SC_";
 inline constexpr char kSaverFormat[] = "%s.scr";
+// Expansion goes into a file of its own beside the screen saver, so that a failed one leaves the
+// installed screen saver as it was; on Windows 9x the older one is set aside under the second name
+// while the new one takes its place.
+inline constexpr char kExpandingFormat[] = "%s.$sc";
+inline constexpr char kSetAsideFormat[] = "%s.~sc";
 
 // Fourteen lines; the rights holders and their notice are texts of this build. Code page 1252:
 // \xFC is "ü".

@@ -5,7 +5,7 @@
 
 namespace {
 
-char g_pathBuffers[2][kPathCapacity];
+char g_pathBuffers[kPathBufferCount][kPathCapacity];
 
 }  // namespace
 
@@ -15,10 +15,17 @@ char g_installQuestion[kQuestionCapacity];
 char g_registerQuestion[kQuestionCapacity];
 char g_packedName[kFileNameCapacity];
 char g_saverName[kFileNameCapacity];
+char g_expandingName[kFileNameCapacity];
+char g_setAsideName[kFileNameCapacity];
 
 const char kClosingText[] = "Installation erfolgreich abgeschlossen!";
 const char kPackageDamagedText[] =
     "Das Installationspaket ist besch\xE4" "digt.\n"
+    "Der Bildschirmschoner wurde nicht installiert.";
+// The installer finds its payload by its own path; Windows gives at most 259 characters of it.
+const char kPackagePathTooLongText[] =
+    "Der Pfad des Installationspakets ist zu lang (mehr als 259 Zeichen).\n"
+    "Bitte das Paket in einen k\xFC" "rzeren Pfad kopieren und erneut starten.\n"
     "Der Bildschirmschoner wurde nicht installiert.";
 const char kDirectoryUnwritableText[] =
     "In das Windows-Verzeichnis konnte nicht geschrieben werden.\n"
@@ -40,6 +47,8 @@ void BuildTexts() {
     wsprintfA(g_registerQuestion, kRegisterFormat, kProductName);
     wsprintfA(g_packedName, kPackedFormat, kProductName);
     wsprintfA(g_saverName, kSaverFormat, kProductName);
+    wsprintfA(g_expandingName, kExpandingFormat, kProductName);
+    wsprintfA(g_setAsideName, kSetAsideFormat, kProductName);
 }
 
 char* WindowsPath(const char* fileName, PathBuffer buffer) {

@@ -20,18 +20,23 @@ extern char g_installQuestion[kQuestionCapacity];
 extern char g_registerQuestion[kQuestionCapacity];
 extern char g_packedName[kFileNameCapacity];
 extern char g_saverName[kFileNameCapacity];
+extern char g_expandingName[kFileNameCapacity];
+extern char g_setAsideName[kFileNameCapacity];
 
 extern const char kClosingText[];
 extern const char kPackageDamagedText[];
+extern const char kPackagePathTooLongText[];
 extern const char kDirectoryUnwritableText[];
 extern const char kNotRegisteredText[];
 
 // Formats every derived text and file name from the product name.
 void BuildTexts();
 
-// The two result buffers of WindowsPath: the expansion source goes into the second, every other
-// path into the first, so that source and target stay valid together.
-enum PathBuffer { kFirstPath = 0, kSecondPath = 1 };
+// The result buffers of WindowsPath: the expansion's source, its temporary file and the older
+// screen saver set aside go into the second, third and fourth, every other path into the first, so
+// that all the paths of the expansion stay valid together.
+enum PathBuffer { kFirstPath = 0, kSecondPath = 1, kThirdPath = 2, kFourthPath = 3 };
+constexpr int kPathBufferCount = 4;
 
 // The full path "<Windows directory>\<fileName>" in the chosen result buffer, valid until the next
 // call with the same buffer. Null when the Windows directory cannot be had or the path would not

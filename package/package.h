@@ -81,10 +81,19 @@ LONG FindMarker(HFILE package);
 // Afterwards the package stands at the second marker. On failure no packed file stays.
 StepResult ExtractPayload(HFILE package, const char* packedPath);
 
-// Expands the packed file at sourcePath into the screen-saver file at targetPath with LZ32, then
-// deletes the packed file. The expanded size must be the one the packed file's header states. On
-// failure neither the packed file nor a partial screen-saver file stays.
-StepResult ExpandPayload(char* sourcePath, char* targetPath);
+// The paths of one expansion, all in the Windows directory.
+struct ExpansionPaths {
+    char* source;     // the packed file
+    char* expanding;  // the temporary file that LZ32 writes
+    char* target;     // the screen-saver file
+    char* setAside;   // where Windows 9x keeps an older screen saver while the new one moves in
+};
+
+// Expands the packed file into a temporary file beside the target with LZ32, then deletes the
+// packed file; only an expansion of exactly the size the packed file's header states takes the
+// target's name (MoveFileExA replacing it, or on Windows 9x by setting the older file aside). On
+// failure the packed and the temporary file are gone and an older screen saver stays as it was.
+StepResult ExpandPayload(const ExpansionPaths& paths);
 
 // Deletes a file of the installer's own making; a file already gone is no failure.
 void RemoveFile(const char* path);

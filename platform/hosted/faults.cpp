@@ -6,7 +6,8 @@ namespace hosted {
 const char* OperationName(Operation operation) {
     static const char* const kNames[] = {"_lopen",       "_lcreat",       "_lread",        "_lwrite",
                                          "_llseek",      "expand read",   "expand write",  "profile write",
-                                         "profile rename", "GetShortPathNameA", "SystemParametersInfoA"};
+                                         "profile rename", "GetShortPathNameA", "SystemParametersInfoA",
+                                         "MoveFile(Ex)A"};
     return operation < Operation::count ? kNames[static_cast<int>(operation)] : "?";
 }
 

@@ -16,6 +16,7 @@ enum class Operation {
     profileRename,     // and its rename over the old file
     shortPath,         // GetShortPathNameA
     systemParameters,  // SystemParametersInfoA
+    moveFile,          // MoveFileExA and MoveFileA
     count
 };
 

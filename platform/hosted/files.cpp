@@ -14,11 +14,31 @@
 
 #include "platform/hosted/file_io.h"
 #include "platform/hosted/hosted_control.h"
+#include "platform/hosted/shortname.h"
 #include "platform/hosted/internals.h"
 
 namespace {
 
 std::string g_modulePath;
+bool g_windows9x = false;
+DWORD g_lastError = 0;
+
+BOOL Fail(DWORD error) {
+    g_lastError = error;
+    return FALSE;
+}
+
+// The Windows error code for a failed POSIX call.
+DWORD ErrorFromErrno() {
+    switch (errno) {
+        case ENOENT:
+        case ENOTDIR: return ERROR_FILE_NOT_FOUND;
+        case EBUSY: return ERROR_SHARING_VIOLATION;
+        case EEXIST: return ERROR_ALREADY_EXISTS;
+        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+        default: return ERROR_ACCESS_DENIED;
+    }
+}
 
 std::string RunningProgram() {
     char buffer[PATH_MAX];
@@ -39,6 +59,8 @@ DWORD CopyOut(const std::string& text, LPSTR buffer, DWORD size) {
 namespace hosted {
 
 void SetModulePath(const std::string& path) { g_modulePath = path; }
+
+void ReportWindows9x(bool windows9x) { g_windows9x = windows9x; }
 
 std::string PosixPath(const char* path) {
     std::string posix(path);
@@ -98,6 +120,12 @@ std::string WindowsDirectory() {
 
 }  // namespace hosted
 
+// NT 6.2 build 9200, as Windows 8 and later report themselves to a program without a manifest that
+// names them; Windows 98 (4.10) with the high bit that marks the 9x family.
+DWORD GetVersion() { return g_windows9x ? 0xC0000A04u : 0x23F00206u; }
+
+DWORD GetLastError() { return g_lastError; }
+
 DWORD GetModuleFileNameA(HINSTANCE, LPSTR buffer, DWORD size) {
     const std::string path = g_modulePath.empty() ? RunningProgram() : g_modulePath;
     // As on Windows: a path cut to the buffer returns the buffer's size.
@@ -138,6 +166,7 @@ HFILE _lcreat(LPCSTR path, int attribute) {
         close(fd);
         return HFILE_ERROR;
     }
+    hosted::GiveAlias(hosted::PosixPath(path));
     return fd;
 }
 
@@ -171,6 +200,12 @@ HFILE OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
     record->nErrCode = 0;
     record->Reserved1 = record->Reserved2 = 0;
     CopyOut(path, record->szPathName, sizeof record->szPathName);
+    // The record holds the path the file was opened by; a longer one is refused, not cut.
+    if (std::strlen(path) >= sizeof record->szPathName) {
+        record->nErrCode = ERROR_FILENAME_EXCED_RANGE;
+        g_lastError = ERROR_FILENAME_EXCED_RANGE;
+        return HFILE_ERROR;
+    }
     HFILE result;
     if (style & OF_DELETE) {
         const std::string posix = hosted::PosixPath(path);
@@ -182,7 +217,38 @@ HFILE OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
     } else {
         result = _lopen(path, static_cast<int>(style & 3));
     }
-    // ERROR_FILE_NOT_FOUND, ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED
-    if (result == HFILE_ERROR) record->nErrCode = static_cast<WORD>(errno == ENOENT ? 2 : errno == EBUSY ? 32 : 5);
+    if (result == HFILE_ERROR) {
+        g_lastError = ErrorFromErrno();
+        record->nErrCode = static_cast<WORD>(g_lastError);
+    }
     return result;
 }
+
+// A file that another process has open is not renamed away or replaced (sharing violation), as on
+// Windows: the stand-in's users hold advisory locks on what they read or write.
+static bool InUseByAnother(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool busy = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return busy;
+}
+
+static BOOL Move(LPCSTR existing, LPCSTR newName, bool replace) {
+    if (existing == nullptr || newName == nullptr) return Fail(ERROR_FILE_NOT_FOUND);
+    if (hosted::ShouldFail(hosted::Operation::moveFile)) return Fail(ERROR_ACCESS_DENIED);
+    const std::string from = hosted::PosixPath(existing);
+    const std::string to = hosted::PosixPath(newName);
+    struct stat target;
+    if (replace && stat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    if (InUseByAnother(from) || InUseByAnother(to)) return Fail(ERROR_SHARING_VIOLATION);
+    if (!hosted::RenameKeepingAlias(from, to, replace)) return Fail(ErrorFromErrno());
+    return TRUE;
+}
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    if (g_windows9x) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    return Move(existing, newName, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+}
+
+BOOL MoveFileA(LPCSTR existing, LPCSTR newName) { return Move(existing, newName, false); }

@@ -14,6 +14,10 @@ namespace hosted {
 // The path that GetModuleFileNameA reports; empty: the running program (/proc/self/exe).
 void SetModulePath(const std::string& path);
 
+// Test hook: GetVersion reports Windows 9x (and MoveFileExA is then not implemented) instead of the
+// NT family.
+void ReportWindows9x(bool windows9x);
+
 // Where message boxes are printed and their answers read; null: standard output and input.
 void SetConsole(std::FILE* in, std::FILE* out);
 

@@ -1,10 +1,18 @@
-// The stand-in's GetShortPathNameA: 8.3 aliases as Windows makes them for long names.
+// The stand-in's GetShortPathNameA and the 8.3 aliases it reports: given to a long name when its
+// file is created, kept for the file's life, passed on when a file is replaced under its name.
 #include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,10 +33,10 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// The names in a directory, in a fixed order so that every call assigns the same aliases.
+// The names in a directory, in a fixed order so that aliases are dealt the same way every time.
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
     std::vector<std::string> names;
-    if (DIR* dir = opendir(directory.empty() ? "." : directory.c_str())) {
+    if (DIR* dir = opendir(directory.c_str())) {
         while (const dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..") names.push_back(name);
@@ -37,6 +45,122 @@ std::vector<std::string> DirectoryEntries(const std::string& directory) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Where a file keeps its alias: an extended attribute goes wherever the file goes, and away with
+// it, as the short name of a file does on Windows.
+constexpr char kAliasAttribute[] = "user.quendolin.shortname";
+constexpr std::size_t kAliasMax = 12;  // "BASENAME.EXT"
+
+std::string Child(const std::string& directory, const std::string& name) {
+    if (directory.empty()) return name;
+    return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
+std::string Parent(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::optional<std::string> StoredAlias(const std::string& path) {
+    char alias[kAliasMax + 1];
+    const ssize_t length = getxattr(path.c_str(), kAliasAttribute, alias, kAliasMax);
+    if (length <= 0) return std::nullopt;
+    return std::string(alias, static_cast<std::size_t>(length));
+}
+
+bool StoreAlias(const std::string& path, const std::string& alias) {
+    return setxattr(path.c_str(), kAliasAttribute, alias.data(), alias.size(), 0) == 0;
+}
+
+void DropAlias(const std::string& path) { removexattr(path.c_str(), kAliasAttribute); }
+
+// The lowest "~N" alias of a long name that is not taken yet.
+std::string NextFreeAlias(const std::string& name, const std::set<std::string>& taken) {
+    std::string extension;
+    const std::string stem = hosted::AliasStem(name, &extension);
+    for (int number = 1;; ++number) {
+        std::string tail = std::to_string(number);
+        tail.insert(tail.begin(), '~');
+        std::string alias = stem.substr(0, std::min<std::size_t>(6, 8 - tail.size()));
+        alias.append(tail);
+        if (!extension.empty()) alias.append(1, '.').append(extension);
+        if (taken.count(alias) == 0) return alias;
+    }
+}
+
+// Aliases are dealt under an exclusive lock of the directory, so that two processes creating
+// files side by side never hand out the same one (Windows serializes them the same way).
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const std::string& directory)
+        : fd_(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~DirectoryLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// The aliases taken in a directory: its short names and the aliases its files hold.
+std::set<std::string> TakenAliases(const std::string& directory, std::vector<std::string>* without) {
+    std::set<std::string> taken;
+    for (const std::string& entry : DirectoryEntries(directory)) {
+        if (hosted::IsShortName(entry)) {
+            taken.insert(Upper(entry));
+        } else if (const auto alias = StoredAlias(Child(directory, entry))) {
+            taken.insert(*alias);
+        } else if (without != nullptr) {
+            without->push_back(entry);
+        }
+    }
+    return taken;
+}
+
+// Whether the directory is the Windows directory or inside it.
+bool InWindowsDirectory(const std::string& directory) {
+    std::error_code error;
+    const std::string path = std::filesystem::absolute(directory, error).lexically_normal().string();
+    const std::string windows = hosted::WindowsDirectory();
+    if (error || path.compare(0, windows.size(), windows) != 0) return false;
+    return path.size() == windows.size() || path[windows.size()] == '/' || windows == "/";
+}
+
+// Gives every long-named file of the directory that holds no alias the next free one, in name
+// order, and returns what `name` got. A file being created now (`newest`) comes after those found
+// without one, which are older. The stand-in keeps the aliases of its own files and of the
+// Windows directory's; other files (a user's home, say) are dealt theirs afresh on each call, the
+// same way, and left untouched. So are all where the file system keeps no extended attributes.
+std::string DealAliases(const std::string& directory, const std::string& name, bool newest) {
+    const bool keepAll = InWindowsDirectory(directory);
+    std::vector<std::string> without;
+    std::set<std::string> taken = TakenAliases(directory, &without);
+    const auto found = std::find(without.begin(), without.end(), name);
+    if (found == without.end()) {
+        without.push_back(name);
+    } else if (newest) {
+        without.erase(found);
+        without.push_back(name);
+    }
+    std::string result;
+    for (const std::string& entry : without) {
+        const std::string alias = NextFreeAlias(entry, taken);
+        taken.insert(alias);
+        if (keepAll || (newest && entry == name)) StoreAlias(Child(directory, entry), alias);
+        if (entry == name) result = alias;
+    }
+    return result;
 }
 
 }  // namespace
@@ -77,30 +201,42 @@ std::string AliasStem(const std::string& name, std::string* extension) {
 
 std::string ShortName(const std::string& directory, const std::string& name) {
     if (IsShortName(name)) return name;
-    // Aliases are handed out in name order; short names already there are taken as they are.
-    std::set<std::string> taken;
-    const std::vector<std::string> entries = DirectoryEntries(directory);
-    for (const std::string& entry : entries)
-        if (IsShortName(entry)) taken.insert(Upper(entry));
-    std::vector<std::string> longNames;
-    for (const std::string& entry : entries)
-        if (!IsShortName(entry)) longNames.push_back(entry);
-    if (std::find(longNames.begin(), longNames.end(), name) == longNames.end()) longNames.push_back(name);
-    for (const std::string& entry : longNames) {
-        std::string extension;
-        const std::string stem = AliasStem(entry, &extension);
-        std::string alias;
-        for (int number = 1;; ++number) {
-            std::string tail = std::to_string(number);
-            tail.insert(tail.begin(), '~');
-            alias = stem.substr(0, std::min<std::size_t>(6, 8 - tail.size()));
-            alias.append(tail);
-            if (!extension.empty()) alias.append(1, '.').append(extension);
-            if (taken.insert(alias).second) break;
-        }
-        if (entry == name) return alias;
+    const std::string dir = directory.empty() ? "." : directory;
+    if (const auto alias = StoredAlias(Child(dir, name))) return *alias;
+    DirectoryLock lock(dir);
+    if (const auto alias = StoredAlias(Child(dir, name))) return *alias;  // dealt meanwhile
+    return DealAliases(dir, name, false);
+}
+
+void GiveAlias(const std::string& path) {
+    const std::string name = BaseName(path);
+    if (IsShortName(name) || StoredAlias(path)) return;
+    DirectoryLock lock(Parent(path));
+    if (!StoredAlias(path)) DealAliases(Parent(path), name, true);
+}
+
+bool RenameKeepingAlias(const std::string& from, const std::string& to, bool replace) {
+    const std::string directory = Parent(to);
+    const std::string name = BaseName(to);
+    DirectoryLock lock(directory);
+    // The file about to be replaced has its alias (one found without it gets it now), to pass on.
+    std::optional<std::string> replaced;
+    struct stat status;
+    if (!IsShortName(name) && lstat(to.c_str(), &status) == 0) {
+        replaced = StoredAlias(to);
+        if (!replaced) replaced = DealAliases(directory, name, false);
     }
-    return name;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), replace ? 0 : RENAME_NOREPLACE) != 0) return false;
+    if (IsShortName(name)) {
+        DropAlias(to);
+    } else if (replaced) {
+        StoreAlias(to, *replaced);
+    } else {
+        // A new long name: the alias the file had under its old name is not its own any more.
+        DropAlias(to);
+        DealAliases(directory, name, true);
+    }
+    return true;
 }
 
 }  // namespace hosted

@@ -1,7 +1,11 @@
 // The stand-in's SystemParametersInfoA: the screen-saver settings of the running session and of
 // the user profile, kept in .ini files of the Windows directory.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "platform/hosted/faults.h"
@@ -22,11 +26,20 @@ bool ReadSetting(const char* key, UINT* value) {
     return content.has_value();
 }
 
+// A failed call changes nothing: when the user profile cannot be written, the live setting goes
+// back to what it was.
 bool WriteSetting(const char* key, UINT value, UINT flags) {
     const std::string text = std::to_string(value);
-    if (!WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kSessionFile)) return false;
-    if ((flags & SPIF_UPDATEINIFILE) && !WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kUserProfile))
+    const std::string sessionPath = hosted::ProfilePath(kSessionFile);
+    const std::optional<std::string> session = hosted::ReadWholeFile(sessionPath);
+    struct stat status;
+    const bool sessionExisted = stat(sessionPath.c_str(), &status) == 0;
+    if (!session || !WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kSessionFile)) return false;
+    if ((flags & SPIF_UPDATEINIFILE) && !WritePrivateProfileStringA(kDesktopSection, key, text.c_str(), kUserProfile)) {
+        if (sessionExisted) hosted::ReplaceFile(sessionPath, *session);
+        else unlink(sessionPath.c_str());
         return false;
+    }
     if (flags & SPIF_SENDWININICHANGE) {
         std::fprintf(hosted::ConsoleOut(), "[Systemeinstellung %s=%s an alle Fenster gemeldet]\n", key, text.c_str());
         std::fflush(hosted::ConsoleOut());

@@ -40,11 +40,21 @@ typedef struct HCURSOR_* HCURSOR;
 #define OF_DELETE 0x0200
 #define OF_CREATE 0x1000
 #define OFS_MAXPATHNAME 128
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
 #define FILE_BEGIN 0    // origins of _llseek
 #define FILE_CURRENT 1
 #define FILE_END 2
 
-// The open-file record of OpenFile and LZOpenFileA.
+// Error codes of GetLastError.
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_SHARING_VIOLATION 32
+#define ERROR_CALL_NOT_IMPLEMENTED 120
+#define ERROR_ALREADY_EXISTS 183
+#define ERROR_FILENAME_EXCED_RANGE 206
+
+// The open-file record of OpenFile and LZOpenFileA; its path holds at most 127 characters, and
+// both refuse a longer path (ERROR_FILENAME_EXCED_RANGE in nErrCode), as on Windows.
 struct OFSTRUCT {
     BYTE cBytes;        // size of the record
     BYTE fFixedDisk;    // nonzero: the file is on a fixed disk
@@ -124,6 +134,25 @@ LONG _llseek(HFILE file, LONG offset, int origin);
 // Releases the handle. Returns 0, or HFILE_ERROR for a handle that is not open.
 HFILE _lclose(HFILE file);
 
+// The Windows version: bit 31 clear for the NT family, set for Windows 9x; the major version in the
+// low byte. Hosted: the NT family (6.2, build 9200) unless a test asks for Windows 9x.
+DWORD GetVersion();
+
+// The error code of the last failed call of this thread (set by the file and move operations).
+DWORD GetLastError();
+
+// Renames a file within its volume. With MOVEFILE_REPLACE_EXISTING an existing newName is replaced
+// in one step (hosted: one rename), so that newName names either the old file or the new one,
+// never neither; without it, an existing newName is refused (ERROR_ALREADY_EXISTS). A file that
+// another process has open is refused (ERROR_SHARING_VIOLATION). A file replaced under its own
+// name keeps its short name, as NT's name tunnelling keeps it. FALSE on failure, nothing changed.
+// Windows 9x does not implement it: FALSE with ERROR_CALL_NOT_IMPLEMENTED (hosted: when a test
+// asks for Windows 9x).
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+
+// MoveFileExA without flags: never replaces an existing newName. Present on every Windows.
+BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
+
 // With OF_DELETE: deletes the file and returns a positive value, or HFILE_ERROR when it cannot.
 // The record receives the path. Other styles open the file as _lopen does (OF_CREATE as _lcreat).
 HFILE OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style);
@@ -139,8 +168,25 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR buffer, DWORD size);
 // missing key is added at the end of its section, a missing section at the end of the file; every
 // other line stays byte for byte. A null value deletes the key, a null key the whole section. The
 // file is replaced at once (written beside it, then renamed), never left half-written. Returns
-// FALSE on failure, with the file as it was.
+// FALSE on failure, with the file as it was; a section, key or value holding a CR or LF is refused
+// so (hosted), as it would split its line.
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
+
+// Reads a profile file; a bare file name lives in the Windows directory. With section and key: the
+// value of the first matching key in the first matching section (names matched trimmed and in any
+// case, the value trimmed and one pair of enclosing quotes removed), else the default with its
+// trailing blanks removed. A null key lists the section's keys, a null section the file's
+// sections, each zero-terminated and the list ended by one more zero. The result is cut to the
+// buffer: returns the characters stored without the final zero, size - 1 when a value was cut,
+// size - 2 when a list was cut. A missing or unreadable file reads as empty.
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
+                               LPCSTR fileName);
+
+// GetPrivateProfileStringA and WritePrivateProfileStringA on win.ini, the user profile. On the NT
+// family its [Desktop] section is the user's desktop settings (HKCU\Control Panel\Desktop), of
+// which SCRNSAVE.EXE names the active screen saver.
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size);
+BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);
 
 // Formats into the buffer: %s, %c, %d, %i, %u, %x, %X, %ld, %lu, %lx, %% with flags '-' and '0' and
 // a width. The output, terminating zero included, is cut at 1024 bytes. Returns the number of
@@ -160,9 +206,11 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR id);
 HCURSOR SetCursor(HCURSOR cursor);
 
 // Sets the system parameter named by action to value. Flag SPIF_UPDATEINIFILE also writes it to the
-// user profile, SPIF_SENDWININICHANGE announces the change. Returns FALSE on failure. Hosted: the
-// live setting lives in session.ini, the user profile is win.ini, both in the Windows directory,
-// section [windows].
+// user profile, SPIF_SENDWININICHANGE announces the change. Returns FALSE on failure; hosted, a
+// failed call leaves the live setting and the profile as they were. SPI_GETSCREENSAVEACTIVE puts
+// the live flag into the BOOL and SPI_GETSCREENSAVETIMEOUT the live idle time into the UINT that
+// data points to. Hosted: the live setting lives in session.ini, the user profile is win.ini, both
+// in the Windows directory, section [windows]; a setting missing there reads as 0.
 BOOL SystemParametersInfoA(UINT action, UINT value, PVOID data, UINT flags);
 
 // Opens a file for LZCopy: OF_READ for a source (SZDD-compressed or plain), OF_CREATE for a target

@@ -29,18 +29,20 @@ struct Line {
     std::string ending;
 };
 
+// Lines end in LF, CRLF or a lone CR.
 std::vector<Line> Lines(const std::string& content) {
     std::vector<Line> lines;
     std::size_t start = 0;
     while (start < content.size()) {
-        std::size_t newline = content.find('\n', start);
-        if (newline == std::string::npos) {
+        const std::size_t end = content.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
             lines.push_back({content.substr(start), ""});
             break;
         }
-        const std::size_t end = newline > start && content[newline - 1] == '\r' ? newline - 1 : newline;
-        lines.push_back({content.substr(start, end - start), content.substr(end, newline + 1 - end)});
-        start = newline + 1;
+        std::size_t next = end + 1;
+        if (content[end] == '\r' && next < content.size() && content[next] == '\n') ++next;
+        lines.push_back({content.substr(start, end - start), content.substr(end, next - end)});
+        start = next;
     }
     return lines;
 }
@@ -62,7 +64,7 @@ bool IsReasonableKey(const std::string& key) { return IsReasonableName(key, "\r\
 
 bool IsReasonableValue(const std::string& value) { return !HasAny(value, "\r\n") && Trim(value) == value; }
 
-// A last line without an ending may gain one; its bytes stay (a trailing CR then joins the new LF).
+// A last line without an ending may gain one; its bytes stay.
 bool SameLine(const Line& before, const Line& after, bool lastBefore) {
     if (lastBefore && before.ending.empty()) return (after.text + after.ending).starts_with(before.text);
     return before.text == after.text && before.ending == after.ending;
@@ -123,9 +125,11 @@ void CheckFileWrite(const std::string& content, const char* section, const char*
     static const std::string path = directory + "/test.ini";
     std::filesystem::create_directories(directory);
     fuzz_support::WriteFile(path, reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
-    Require(WritePrivateProfileStringA(section, key, value, path.c_str()) == TRUE, "the profile file is written");
+    const bool refused = hosted::HoldsLineBreak(section) || hosted::HoldsLineBreak(key) || hosted::HoldsLineBreak(value);
+    Require((WritePrivateProfileStringA(section, key, value, path.c_str()) == TRUE) == !refused,
+            "the profile file is written, unless a name or the value holds a line break");
     const std::optional<std::string> written = hosted::ReadWholeFile(path);
-    Require(written && *written == edited, "the file holds what EditProfile gives");
+    Require(written && *written == (refused ? content : edited), "the file holds what EditProfile gives");
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory)) ++entries;
     Require(entries == 1, "no temporary file is left beside the profile");
@@ -145,8 +149,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* valueArgument = (nulls & 2) != 0 ? nullptr : value.c_str();
 
     const std::string edited = hosted::EditProfile(content, section.c_str(), keyArgument, valueArgument);
-    const std::vector<Line> before = Lines(content);
-    const std::vector<Line> after = Lines(edited);
+    // A UTF-8 byte order mark before the first line stays where it was and is no part of that line.
+    static const std::string kByteOrderMark = "\xEF\xBB\xBF";
+    const bool marked = content.starts_with(kByteOrderMark);
+    Require(!marked || edited.starts_with(kByteOrderMark), "a byte order mark is kept");
+    const std::vector<Line> before = Lines(marked ? content.substr(3) : content);
+    const std::vector<Line> after = Lines(marked ? edited.substr(3) : edited);
     if (keyArgument != nullptr && valueArgument != nullptr) {
         Require(OldLinesKept(before, after, &key), "every old line but the replaced key line stays, in order");
         if (IsReasonableName(section, "\r\n]") && IsReasonableKey(key) && IsReasonableValue(value))

@@ -1,6 +1,5 @@
 // The installer's whole dialogue and file steps, run in-process with scripted answers.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "installer/texts.h"
 #include "szdd/szdd.h"
@@ -73,7 +72,9 @@ TEST_F(InstallerFlow, YesAndYesInstallsAndRegisters) {
     const std::string shortPath = ShortSaverPath();
     EXPECT_EQ(shortPath.substr(shortPath.rfind('\\') + 1), ShortAlias(SaverFileName()));
     EXPECT_EQ(ReadText(Windows("session.ini")), "[windows]\r\nScreenSaveActive=1\r\nScreenSaveTimeOut=120\r\n");
-    EXPECT_EQ(ReadText(Windows("win.ini")), "[windows]\r\nScreenSaveTimeOut=120\r\n");
+    // The NT family (the stand-in's default) takes the active screen saver from win.ini [Desktop].
+    EXPECT_EQ(ReadText(Windows("win.ini")),
+              "[Desktop]\r\nSCRNSAVE.EXE=" + ShortSaverPath() + "\r\n[windows]\r\nScreenSaveTimeOut=120\r\n");
     EXPECT_NE(run.console.find("Für Programmfehler"), std::string::npos) << "code page 1252 shown as UTF-8";
 }
 
@@ -109,7 +110,8 @@ TEST_F(InstallerFlow, SecondRunReplacesWhatTheFirstWrote) {
     EXPECT_FALSE(Exists(Windows(PackedFileName())));
     EXPECT_EQ(ReadText(Windows("system.ini")),
               "; keep me\n[boot]\nshell=Explorer.exe\nscrnsave.exe=" + ShortSaverPath() + "\n[drivers]\nwave=mmdrv.dll\n");
-    EXPECT_EQ(ReadText(Windows("win.ini")), "[windows]\nScreenSaveTimeOut=120\nScreenSaveActive=0\n");
+    EXPECT_EQ(ReadText(Windows("win.ini")), "[windows]\nScreenSaveTimeOut=120\nScreenSaveActive=0\n[Desktop]\nSCRNSAVE.EXE=" +
+                                                ShortSaverPath() + "\n");
 }
 
 struct BrokenPackage {
@@ -205,32 +207,37 @@ TEST_F(InstallerFlow, UnwritableWindowsDirectoryShowsError) {
     EXPECT_TRUE(ListDirectory(tooLong).empty());
 }
 
-TEST_F(InstallerFlow, ShortPathTooLongForRegistrationWritesNothing) {
-    // The longest directory that still holds the screen saver's path (259 characters); all its
-    // components are 8.3, so only the file name shrinks in the short path, which stays over 254
-    // unless the product name is long enough for its alias to save more than four characters.
-    const std::size_t longest = kPathCapacity - 1 - 1 - SaverFileName().size();
-    const std::size_t shortLength = longest + 1 + ShortAlias(SaverFileName()).size();
-    if (shortLength <= 254)
-        GTEST_SKIP() << "the short path of " << SaverFileName() << " is " << shortLength << " characters at most";
-    char base[] = "/tmp/qtXXXXXX";
-    ASSERT_NE(mkdtemp(base), nullptr);
-    std::string deep = base;
-    while (deep.size() < longest) {  // each component: '/' and one to eight characters
-        const std::size_t left = longest - deep.size();
-        const std::size_t take = left <= 9 ? left : left - 9 >= 2 ? 9 : 7;
-        deep.append(1, '/').append(take - 1, 'x');
+TEST_F(InstallerFlow, WindowsDirectoryTooLongForTheOpenFileRecord) {
+    // OpenFile and LZOpenFileA hold at most 127 characters of path: "<dir>\<name>.SC_" and its
+    // siblings are as long as "<dir>\<name>.scr".
+    for (const std::size_t pathLength : {std::size_t{127}, std::size_t{128}}) {
+        SCOPED_TRACE(pathLength);
+        std::string directory = temp_ / "d";
+        directory.append(pathLength - 1 - SaverFileName().size() - directory.size(), 'd');
+        std::filesystem::create_directory(directory);
+        const InstallerRun run = RunInstaller(package_, directory, kYesNo);
+        if (pathLength <= 127) {
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_EQ(ReadBytes(directory + "/" + SaverFileName()), saver_);
+        } else {
+            EXPECT_EQ(run.exitCode, 1);
+            ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {kDirectoryUnwritableText, MB_ICONERROR}});
+            EXPECT_TRUE(ListDirectory(directory).empty());
+        }
     }
-    ASSERT_EQ(deep.size(), longest);
-    std::filesystem::create_directories(deep);
-    struct Cleanup {
-        std::string path;
-        ~Cleanup() { std::filesystem::remove_all(path); }
-    } cleanup{base};
-    const InstallerRun run = RunInstaller(package_, deep, kYesYes);
+}
+
+TEST_F(InstallerFlow, PackagePathLongerThanWindowsGivesSaysSo) {
+    std::string directory = temp_ / "p";
+    directory.append(250 - directory.size(), 'p');
+    std::filesystem::create_directory(directory);
+    const std::string package = directory + "/Quendolin-Setup.exe";  // 270 characters
+    std::filesystem::copy_file(package_, package);
+    const InstallerRun run = RunInstaller(package, windows_, kYesYes);
     EXPECT_EQ(run.exitCode, 1);
-    ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {"", kQuestion}, {kNotRegisteredText, MB_ICONERROR}});
-    EXPECT_EQ(ListDirectory(deep), std::vector<std::string>{SaverFileName()});
+    ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {kPackagePathTooLongText, MB_ICONERROR}});
+    EXPECT_NE(run.console.find("Der Pfad des Installationspakets ist zu lang"), std::string::npos);
+    EXPECT_TRUE(ListDirectory(windows_).empty());
 }
 
 }  // namespace

@@ -46,6 +46,19 @@ TEST(ProfileEdit, Cases) {
         {"null value removes the key", "[boot]\nk=1\nj=2\n", "boot", "k", nullptr, "[boot]\nj=2\n"},
         {"null key removes the section", "[a]\nx=1\n[boot]\nk=1\n[c]\ny=2\n", "boot", nullptr, nullptr, "[a]\nx=1\n[c]\ny=2\n"},
         {"removing what is missing changes nothing", "[a]\nx=1\n", "boot", "k", nullptr, "[a]\nx=1\n"},
+        {"a UTF-8 byte order mark before the first section: the key goes into it, the mark kept",
+         "\xEF\xBB\xBF[boot]\r\nshell=Explorer.exe\r\n", "boot", "SCRNSAVE.EXE", "Q.SCR",
+         "\xEF\xBB\xBF[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=Q.SCR\r\n"},
+        {"a byte order mark alone, a new section after it", "\xEF\xBB\xBF", "boot", "k", "v", "\xEF\xBB\xBF[boot]\r\nk=v\r\n"},
+        {"a byte order mark before a key line: the first section removed, the mark kept",
+         "\xEF\xBB\xBFk=0\n[boot]\nk=1\n[x]\n", "boot", nullptr, nullptr, "\xEF\xBB\xBFk=0\n[x]\n"},
+        {"lone CR line ends: lines like any others, a new key taking the file's CR", "[boot]\rk=1\r[x]\r", "boot", "j", "2",
+         "[boot]\rk=1\rj=2\r[x]\r"},
+        {"only the first of two byte order marks is one", "\xEF\xBB\xBF\xEF\xBB\xBF[boot]\n", "boot", "k", "v",
+         "\xEF\xBB\xBF\xEF\xBB\xBF[boot]\n[boot]\nk=v\n"},
+        {"a key removed after a lone CR: blank LF lines after it go too, or the CR would take their LF",
+         "[boot]\rj=1\rk=2\n\n\nx=3\n", "boot", "k", nullptr, "[boot]\rj=1\rx=3\n"},
+        {"a name or value with a line break changes nothing", "[boot]\rk=1\r", "boot", "\nk", "v", "[boot]\rk=1\r"},
         {"NUL bytes in other lines kept", "[a]\nx=\0\1\n[boot]\n"s, "boot", "k", "v", "[a]\nx=\0\1\n[boot]\nk=v\n"s},
     };
     for (const EditCase& c : cases) {
@@ -70,6 +83,7 @@ TEST_F(ProfileFile, BareNameLivesInTheWindowsDirectoryAndIsReplacedWhole) {
     EXPECT_EQ(status.st_mode & 0777, 0640u) << "the replacement keeps the file's permissions";
     EXPECT_EQ(ListDirectory(temp_.path()), std::vector<std::string>{"system.ini"}) << "no temporary file left";
 
+    EXPECT_FALSE(WritePrivateProfileStringA("boot", "k", "a\r\nb=c", "system.ini")) << "it would split its line";
     ASSERT_TRUE(WritePrivateProfileStringA("boot", "x", "1", (temp_ / "sub\\other.ini").c_str()) == FALSE);
     std::filesystem::create_directory(temp_ / "sub");
     ASSERT_TRUE(WritePrivateProfileStringA("boot", "x", "1", (temp_ / "sub\\other.ini").c_str()));
@@ -82,6 +96,47 @@ TEST_F(ProfileFile, ReadOnlyFileIsRefusedAndKept) {
     EXPECT_FALSE(WritePrivateProfileStringA("boot", "k", "2", "system.ini"));
     EXPECT_EQ(ReadText(temp_ / "system.ini"), "[boot]\nk=1\n");
     EXPECT_EQ(ListDirectory(temp_.path()), std::vector<std::string>{"system.ini"});
+}
+
+TEST_F(ProfileFile, ReadsValuesKeysAndSections) {
+    WriteText(temp_ / "system.ini",
+              "\xEF\xBB\xBF[Boot]\r\nshell = Explorer.exe \r\nq=\"C:\\A B.SCR\"\r\nempty=\r\n[boot]\r\nlater=1\r\n[386Enh]\r\n");
+    char buffer[64];
+    const auto read = [&](const char* section, const char* key, const char* fallback, DWORD size) {
+        const DWORD length = GetPrivateProfileStringA(section, key, fallback, buffer, size, "system.ini");
+        return std::make_pair(length, std::string(buffer, length));
+    };
+    EXPECT_EQ(read("boot", "SHELL", "-", 64), std::make_pair(DWORD{12}, "Explorer.exe"s)) << "trimmed, any case, past the mark";
+    EXPECT_EQ(read("boot", "q", "-", 64), std::make_pair(DWORD{10}, "C:\\A B.SCR"s)) << "the quotes taken off";
+    EXPECT_EQ(read("boot", "empty", "-", 64), std::make_pair(DWORD{0}, ""s));
+    EXPECT_EQ(read("boot", "later", "fallback  ", 64), std::make_pair(DWORD{8}, "fallback"s))
+        << "only the first [boot] is read; the default without its trailing blanks";
+    EXPECT_EQ(read("boot", "shell", "-", 5), std::make_pair(DWORD{4}, "Expl"s)) << "cut to the buffer: size - 1";
+    EXPECT_EQ(read("none", "k", "d", 64), std::make_pair(DWORD{1}, "d"s));
+    EXPECT_EQ(read("boot", nullptr, "", 64), std::make_pair(DWORD{14}, "shell\0q\0empty\0"s));
+    EXPECT_EQ(buffer[14], '\0') << "a list ends in one more zero";
+    EXPECT_EQ(read(nullptr, nullptr, "", 64), std::make_pair(DWORD{17}, "Boot\0boot\0" "386Enh\0"s));
+    EXPECT_EQ(read(nullptr, nullptr, "", 8), std::make_pair(DWORD{6}, "Boot\0b"s)) << "a cut list: size - 2";
+    EXPECT_EQ(std::string(buffer + 6, 2), "\0\0"s);
+    EXPECT_EQ(read("boot", "k", "d", 64).first, 1u);
+    EXPECT_EQ(GetPrivateProfileStringA("boot", "shell", "d", buffer, 64, "missing.ini"), 1u);
+
+    ASSERT_TRUE(WriteProfileStringA("Desktop", "SCRNSAVE.EXE", "C:\\Q.SCR"));
+    EXPECT_EQ(ReadText(temp_ / "win.ini"), "[Desktop]\r\nSCRNSAVE.EXE=C:\\Q.SCR\r\n") << "win.ini in the Windows directory";
+    EXPECT_EQ(GetProfileStringA("desktop", "scrnsave.exe", "", buffer, 64), 8u);
+}
+
+TEST_F(ProfileFile, FailedSystemParameterChangesNothing) {
+    WriteText(temp_ / "session.ini", "[windows]\r\nScreenSaveTimeOut=600\r\n");
+    WriteText(temp_ / "win.ini", "[windows]\nScreenSaveTimeOut=600\n");
+    chmod((temp_ / "win.ini").c_str(), 0444);
+    EXPECT_FALSE(SystemParametersInfoA(SPI_SETSCREENSAVETIMEOUT, 120, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE));
+    EXPECT_EQ(ReadText(temp_ / "session.ini"), "[windows]\r\nScreenSaveTimeOut=600\r\n") << "the live setting went back";
+    EXPECT_EQ(ReadText(temp_ / "win.ini"), "[windows]\nScreenSaveTimeOut=600\n");
+    std::filesystem::remove(temp_ / "session.ini");
+    EXPECT_FALSE(SystemParametersInfoA(SPI_SETSCREENSAVETIMEOUT, 120, nullptr, SPIF_UPDATEINIFILE));
+    EXPECT_FALSE(Exists(temp_ / "session.ini")) << "a session file the call made goes again";
+    EXPECT_TRUE(SystemParametersInfoA(SPI_SETSCREENSAVETIMEOUT, 120, nullptr, 0)) << "flags 0 leave the profile alone";
 }
 
 TEST_F(ProfileFile, SystemParametersGoToSessionAndProfile) {

@@ -1,5 +1,6 @@
 // The stand-in's 8.3 aliases.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include "platform/winapi.h"
 #include "tests/support/test_files.h"
@@ -43,6 +44,62 @@ TEST(ShortPath, AliasesAsWindowsMakesThem) {
         const std::string directory = ShortPath(dir.path().string());
         EXPECT_EQ(ShortPath(dir.path().string() + "\\" + c.file), directory + "\\" + c.alias);
     }
+}
+
+std::string AliasOf(const TempDir& dir, const std::string& name) {
+    const std::string path = ShortPath(dir / name);
+    return path.substr(path.rfind('/') + 1);
+}
+
+void Create(const TempDir& dir, const std::string& name) {
+    const HFILE file = _lcreat((dir / name).c_str(), 0);
+    ASSERT_NE(file, HFILE_ERROR) << name;
+    _lclose(file);
+}
+
+// Windows gives a file its alias when it is created and keeps it whatever other names come and go.
+TEST(ShortPath, AliasIsTheFilesForLife) {
+    TempDir dir;
+    setenv("WINDIR", dir.path().c_str(), 1);  // where every file's alias is kept
+    WriteText(dir / "Quendolinzz.scr", "an older file, made where the stand-in did not see it");
+    Create(dir, "Quendolin.scr");
+    EXPECT_EQ(AliasOf(dir, "Quendolin.scr"), "QUENDO~2.SCR") << "the older file, found without one, came first";
+    EXPECT_EQ(AliasOf(dir, "Quendolinzz.scr"), "QUENDO~1.SCR");
+
+    Create(dir, "Quendolin Alt.scr");  // first in name order, yet created last
+    EXPECT_EQ(AliasOf(dir, "Quendolin Alt.scr"), "QUENDO~3.SCR");
+    EXPECT_EQ(AliasOf(dir, "Quendolin.scr"), "QUENDO~2.SCR");
+
+    OFSTRUCT record;
+    ASSERT_NE(OpenFile((dir / "Quendolinzz.scr").c_str(), &record, OF_DELETE), HFILE_ERROR);
+    EXPECT_EQ(AliasOf(dir, "Quendolin.scr"), "QUENDO~2.SCR") << "a name gone deals nothing anew";
+    Create(dir, "Quendolin Neu.scr");
+    EXPECT_EQ(AliasOf(dir, "Quendolin Neu.scr"), "QUENDO~1.SCR") << "the freed alias is the lowest free one";
+    Create(dir, "Quendolin.scr");
+    EXPECT_EQ(AliasOf(dir, "Quendolin.scr"), "QUENDO~2.SCR") << "a file cut to zero stays the same file";
+}
+
+TEST(ShortPath, MovesKeepAliasesAsWindowsDoes) {
+    TempDir dir;
+    setenv("WINDIR", dir.path().c_str(), 1);
+    Create(dir, "Quendolin.scr");
+    Create(dir, "Quendolin Neu.scr");
+    ASSERT_EQ(AliasOf(dir, "Quendolin Neu.scr"), "QUENDO~2.SCR");
+    // Replaced under its name: the new file takes the old one's alias (name tunnelling).
+    ASSERT_TRUE(MoveFileExA((dir / "Quendolin Neu.scr").c_str(), (dir / "Quendolin.scr").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(AliasOf(dir, "Quendolin.scr"), "QUENDO~1.SCR");
+    // Moved to a new long name: a fresh alias, the old one freed.
+    ASSERT_TRUE(MoveFileA((dir / "Quendolin.scr").c_str(), (dir / "Quendolin Alt.scr").c_str()));
+    EXPECT_EQ(AliasOf(dir, "Quendolin Alt.scr"), "QUENDO~1.SCR");
+    Create(dir, "Quendolin.scr");
+    ASSERT_TRUE(MoveFileA((dir / "Quendolin Alt.scr").c_str(), (dir / "QALT.SCR").c_str()));
+    EXPECT_EQ(AliasOf(dir, "QALT.SCR"), "QALT.SCR");
+    EXPECT_EQ(AliasOf(dir, "Quendolin.scr"), "QUENDO~2.SCR");
+    // Profiles are rewritten beside themselves and renamed: they keep their alias too.
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "k", "v", (dir / "Quendolin Profil.ini").c_str()));
+    const std::string profileAlias = AliasOf(dir, "Quendolin Profil.ini");
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "k", "w", (dir / "Quendolin Profil.ini").c_str()));
+    EXPECT_EQ(AliasOf(dir, "Quendolin Profil.ini"), profileAlias);
 }
 
 TEST(ShortPath, EveryComponentAndTheBufferRules) {

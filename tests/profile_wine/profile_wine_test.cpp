@@ -43,6 +43,8 @@ const std::string kLongValue(5000, 'v');
 // stand-in keeps every other line as it was, as the installer's callers expect of system.ini.
 constexpr char kWineRewritesCrlf[] = "Wine ends every line of the file in CRLF; we keep the file's LF";
 constexpr char kWineDropsBlankLines[] = "Wine drops all blank lines of the file; we keep every other line";
+constexpr char kWineRewritesLoneCr[] =
+    "Wine reads a lone CR as a line end, as we do, and ends every line in CRLF; we keep the file's CR";
 constexpr char kWineTrimsHeaders[] = "Wine rewrites section headers without blanks; we keep other lines as they are";
 
 std::vector<Case> Cases() {
@@ -100,6 +102,19 @@ std::vector<Case> Cases() {
         {"section deleted, blank lines kept", "[a]\r\nx=1\r\n\r\n[boot]\r\nk=1\r\n\r\n[c]\r\n", {{"boot", nullptr, nullptr}},
          "[a]\r\nx=1\r\n\r\n[c]\r\n", "[a]\r\nx=1\r\n[c]\r\n", kWineDropsBlankLines},
         {"section deleted, missing file", std::nullopt, {{"boot", nullptr, nullptr}}, ""},
+        {"UTF-8 byte order mark before the first section: the key goes into it, the mark kept",
+         "\xEF\xBB\xBF[boot]\r\nshell=Explorer.exe\r\n", {{"boot", "SCRNSAVE.EXE", "Q.SCR"}},
+         "\xEF\xBB\xBF[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=Q.SCR\r\n"},
+        {"byte order mark, key replaced in the first section", "\xEF\xBB\xBF[boot]\r\nk=1\r\n[x]\r\ny=2\r\n",
+         {{"BOOT", "k", "2"}}, "\xEF\xBB\xBF[boot]\r\nk=2\r\n[x]\r\ny=2\r\n"},
+        {"byte order mark before a line outside any section, the first section deleted",
+         "\xEF\xBB\xBFk=0\r\n[boot]\r\nk=1\r\n[x]\r\n", {{"boot", nullptr, nullptr}}, "\xEF\xBB\xBFk=0\r\n[x]\r\n"},
+        {"byte order mark, LF file", "\xEF\xBB\xBF[boot]\nshell=E\n", {{"boot", "k", "v"}}, "\xEF\xBB\xBF[boot]\nshell=E\nk=v\n",
+         "\xEF\xBB\xBF[boot]\r\nshell=E\r\nk=v\r\n", kWineRewritesCrlf},
+        {"lone CR line ends, key replaced", "[boot]\rshell=E\rk=1\r[x]\ry=2\r", {{"boot", "k", "2"}},
+         "[boot]\rshell=E\rk=2\r[x]\ry=2\r", "[boot]\r\nshell=E\r\nk=2\r\n[x]\r\ny=2\r\n", kWineRewritesLoneCr},
+        {"lone CR line ends, key added", "[boot]\rshell=E\r", {{"boot", "SCRNSAVE.EXE", "Q.SCR"}},
+         "[boot]\rshell=E\rSCRNSAVE.EXE=Q.SCR\r", "[boot]\r\nshell=E\r\nSCRNSAVE.EXE=Q.SCR\r\n", kWineRewritesLoneCr},
     };
 }
 
@@ -187,7 +202,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (const char* tool : {WINE, PROBE})
         if (!Exists(tool)) {
-            std::printf("skipped: %s is missing (the comparison needs wine64 and the mingw cross compiler)\n", tool);
+            std::printf("skipped: %s is missing (the comparison needs Wine and a mingw cross compiler)\n", tool);
             return kSkipped;
         }
     return RUN_ALL_TESTS();
