@@ -49,7 +49,7 @@ constexpr char kHelp[] =
     "  compress  writes a plain SZDD file, as COMPRESS makes them\n"
     "  expand    expands a plain SZDD file, as EXPAND does\n"
     "\n"
-    "-o OUT may stand anywhere after the command; OUT must not be one of the inputs.\n"
+    "-o OUT may stand anywhere among the arguments; OUT must not be one of the inputs.\n"
     "Exit status: 0 done, 1 bad input (the message names the file and the reason), 2 bad usage.\n"
     "On failure no output file is left behind.\n";
 
@@ -410,9 +410,9 @@ struct CommandLine {
 
 CommandLine Parse(const std::vector<std::string>& args) {
     CommandLine line;
-    line.command = args[0];
     bool options = true;
-    for (std::size_t i = 1; i < args.size(); ++i) {
+    bool commandSeen = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (options && arg == "--") {
             options = false;
@@ -422,10 +422,14 @@ CommandLine Parse(const std::vector<std::string>& args) {
             line.output = args[++i];
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             throw UsageError("unknown option '" + arg + "'");
+        } else if (!commandSeen) {
+            line.command = arg;  // the first word that is no option names the command
+            commandSeen = true;
         } else {
             line.operands.push_back(arg);
         }
     }
+    if (!commandSeen) throw UsageError("no command given");
     return line;
 }
 
@@ -460,11 +464,11 @@ int DispatchCommand(const std::vector<std::string>& args) {
         std::fputs(kHelp, stdout);
         return kExitOk;
     }
+    const CommandLine line = Parse(args);
     const Command* command = nullptr;
     for (const Command& known : kCommands)
-        if (args[0] == known.name) command = &known;
-    if (command == nullptr) throw UsageError("unknown command '" + args[0] + "'");
-    const CommandLine line = Parse(args);
+        if (line.command == known.name) command = &known;
+    if (command == nullptr) throw UsageError("unknown command '" + line.command + "'");
     if (line.operands.size() != command->operandCount || line.output.has_value() != command->output)
         throw UsageError(std::string("'") + command->name + "' takes " + command->operands);
     if (line.output) {

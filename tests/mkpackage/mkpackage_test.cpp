@@ -80,7 +80,7 @@ TEST_F(Mkpackage, HelpGoesToStdoutAndBadArgumentsGetTheUsageLine) {
         EXPECT_NE(outcome.err.find("usage: mkpackage"), std::string::npos);
         EXPECT_TRUE(outcome.out.empty());
     }
-    for (const std::string command : {"frobnicate", "unpack", "-o"}) {
+    for (const std::string command : {"frobnicate", "unpack", "PACK"}) {
         const Outcome outcome = Run({command, "x", "-o", "y"});
         EXPECT_EQ(outcome.exitCode, 2);
         EXPECT_NE(outcome.err.find(Cat({"unknown command '", command, "'"})), std::string::npos) << outcome.err;
@@ -101,6 +101,12 @@ TEST_F(Mkpackage, OutputMayStandAnywhereAmongTheArguments) {
     EXPECT_EQ(Run({"compress", "-o", Path("saver.sc_"), Path("saver.scr")}).exitCode, 0);
     EXPECT_EQ(Run({"expand", "-o", Path("back.scr"), Path("saver.sc_")}).exitCode, 0);
     EXPECT_EQ(ReadBytes(Path("back.scr")), saver);
+    // Before the command as well.
+    EXPECT_EQ(Run({"-o", Path("Setup4"), "pack", INSTALLER_IMAGE, Path("saver.scr")}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(Path("Setup4")), ReadBytes(package));
+    const Outcome unknown = Run({"-o", Path("x"), "frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown command 'frobnicate'"), std::string::npos) << unknown.err;
 }
 
 // Writing over an input would lose it; the same file however it is named is refused.
