@@ -44,18 +44,23 @@ StepResult ExpandPackedFile() {
 
 // OpenFile and LZOpenFileA take at most 127 characters of path (their record holds no more); a
 // Windows directory too long for that is refused before anything is written.
-bool FileNamesFitTheRecord() {
+StepResult CheckTargetPaths() {
     const char* const names[] = {g_packedName, g_expandingName, g_saverName, g_setAsideName};
     for (const char* name : names) {
         const char* path = WindowsPath(name, kFirstPath);
-        if (path == nullptr || TextLength(path) >= OFS_MAXPATHNAME) return false;
+        if (path != nullptr && TextLength(path) < OFS_MAXPATHNAME) continue;
+        // No path at all: the directory itself could not be had, or it fills the whole buffer.
+        char directory[kPathCapacity];
+        return path == nullptr && GetWindowsDirectoryA(directory, kPathCapacity) == 0 ? kDirectoryUnwritable
+                                                                                       : kWindowsPathTooLong;
     }
-    return true;
+    return kStepDone;
 }
 
 StepResult InstallFiles(const char* ownPath) {
     const HCURSOR savedCursor = ShowWaitCursor();
-    StepResult result = FileNamesFitTheRecord() ? CopyPayload(ownPath) : kDirectoryUnwritable;
+    StepResult result = CheckTargetPaths();
+    if (result == kStepDone) result = CopyPayload(ownPath);
     if (result == kStepDone) result = ExpandPackedFile();
     SetCursor(savedCursor);
     return result;
@@ -84,6 +89,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         case kStepDone: break;
         case kPackageDamaged: return ShowFailure(kPackageDamagedText);
         case kDirectoryUnwritable: return ShowFailure(kDirectoryUnwritableText);
+        case kWindowsPathTooLong: return ShowFailure(kWindowsPathTooLongText);
     }
     if (AskYes(g_registerQuestion) && !RegisterWithWaitCursor()) return ShowFailure(kNotRegisteredText);
     MessageBoxA(nullptr, kClosingText, g_captionText, MB_ICONINFORMATION);

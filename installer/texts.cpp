@@ -27,6 +27,10 @@ const char kPackagePathTooLongText[] =
     "Der Pfad des Installationspakets ist zu lang (mehr als 259 Zeichen).\n"
     "Bitte das Paket in einen k\xFC" "rzeren Pfad kopieren und erneut starten.\n"
     "Der Bildschirmschoner wurde nicht installiert.";
+const char kWindowsPathTooLongText[] =
+    "Der Pfad des Windows-Verzeichnisses ist zu lang: mit dem Dateinamen\n"
+    "sind h\xF6" "chstens 127 Zeichen m\xF6" "glich.\n"
+    "Der Bildschirmschoner wurde nicht installiert.";
 const char kDirectoryUnwritableText[] =
     "In das Windows-Verzeichnis konnte nicht geschrieben werden.\n"
     "Der Bildschirmschoner wurde nicht installiert.";

@@ -27,6 +27,7 @@ extern const char kClosingText[];
 extern const char kPackageDamagedText[];
 extern const char kPackagePathTooLongText[];
 extern const char kDirectoryUnwritableText[];
+extern const char kWindowsPathTooLongText[];
 extern const char kNotRegisteredText[];
 
 // Formats every derived text and file name from the product name.

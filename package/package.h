@@ -69,6 +69,7 @@ enum StepResult {
     kStepDone = 0,
     kPackageDamaged,       // a marker missing, the payload cut short or not expandable
     kDirectoryUnwritable,  // a file in the Windows directory could not be created or written
+    kWindowsPathTooLong,   // the Windows directory leaves no room for the file names
 };
 
 // Scans from the current position for the next marker. Returns the distance from that position to

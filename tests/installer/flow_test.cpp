@@ -203,7 +203,7 @@ TEST_F(InstallerFlow, UnwritableWindowsDirectoryShowsError) {
     std::filesystem::create_directory(tooLong);
     const InstallerRun longRun = RunInstaller(package_, tooLong, kYesYes);
     EXPECT_EQ(longRun.exitCode, 1);
-    ExpectBoxes(longRun, {{g_welcomeText, MB_OK}, {"", kQuestion}, {kDirectoryUnwritableText, MB_ICONERROR}});
+    ExpectBoxes(longRun, {{g_welcomeText, MB_OK}, {"", kQuestion}, {kWindowsPathTooLongText, MB_ICONERROR}});
     EXPECT_TRUE(ListDirectory(tooLong).empty());
 }
 
@@ -221,7 +221,8 @@ TEST_F(InstallerFlow, WindowsDirectoryTooLongForTheOpenFileRecord) {
             EXPECT_EQ(ReadBytes(directory + "/" + SaverFileName()), saver_);
         } else {
             EXPECT_EQ(run.exitCode, 1);
-            ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {kDirectoryUnwritableText, MB_ICONERROR}});
+            ExpectBoxes(run, {{g_welcomeText, MB_OK}, {"", kQuestion}, {kWindowsPathTooLongText, MB_ICONERROR}});
+            EXPECT_NE(run.console.find("Der Pfad des Windows-Verzeichnisses ist zu lang"), std::string::npos);
             EXPECT_TRUE(ListDirectory(directory).empty());
         }
     }
