@@ -255,13 +255,19 @@ void CheckWithInstallerScan(const std::string& path, const std::string& name, st
                                 " (the compressed data hold a marker-like run)");
 }
 
+// SZDD data that a package can frame: never holding the bytes the installer's scan takes for a
+// marker, which are a marker's first kMarkerMatched bytes.
+Bytes CompressFramable(const Bytes& input) {
+    const Bytes marker = package::MarkerBytes();
+    return szdd::Compress(input, 0, std::span(marker).first(kMarkerMatched));
+}
+
 int Pack(const std::string& installerPath, const std::string& saverPath, const std::string& packagePath) {
     const Bytes image = ReadFile(installerPath);
     const Bytes saver = ReadFile(saverPath);
     if (saver.size() > 0x7FFFFFFFu) throw Failure(saverPath, "too large for a package");
     const Bytes marker = package::MarkerBytes();
-    // The installer's scan compares a marker's first kMarkerMatched bytes only.
-    const Bytes payload = szdd::Compress(saver, 0, std::span(marker).first(kMarkerMatched));
+    const Bytes payload = CompressFramable(saver);
     if (ExpandOrFail(payload, saverPath, "its compressed form") != saver)
         throw Failure(saverPath, "payload expands to other bytes than the screen saver");
 
@@ -377,8 +383,7 @@ int CompressFile(const std::string& inPath, const std::string& outPath) {
     const Bytes input = ReadFile(inPath);
     if (input.size() > 0xFFFFFFFFu) throw Failure(inPath, "too large for SZDD's 32-bit length");
     // Free of marker runs too, so that the file can be framed into a package as it is.
-    const Bytes marker = package::MarkerBytes();
-    WriteChecked(outPath, szdd::Compress(input, 0, std::span(marker).first(kMarkerMatched)), 0644);
+    WriteChecked(outPath, CompressFramable(input), 0644);
     return kExitOk;
 }
 
